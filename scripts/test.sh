@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds both targets, checks the
+# shipped SETUP.EXE and runs every test under Wine. Arguments go to ctest
+# (for example -R Launcher).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup-machine.sh
+scripts/build.sh
+
+echo "== Checking the shipped program"
+python3 scripts/check-artifact.py build/i686/SETUP.EXE
+
+echo "== Running the tests under Wine"
+source scripts/wine-env.sh
+start_display
+prefix=$(mktemp -d /tmp/cdsetup-test.XXXXXX)
+wine_env_cleanups+=("rm -rf '$prefix'")
+start_wine_prefix "$prefix"
+keep_desktop
+ctest --test-dir build/x86_64 --output-on-failure --timeout 120 "$@"

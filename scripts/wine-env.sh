@@ -1,0 +1,86 @@
+# Sourced by the test and run scripts: a display, a private Wine prefix and a
+# persistent wineserver, all removed again when the calling script exits.
+#
+#   start_display            Xvfb on a free display number, unless $DISPLAY is usable
+#   start_wine_prefix DIR    DIR becomes a fresh copy of the template prefix (made once per machine)
+#   use_wine_prefix DIR      the same, but an existing prefix in DIR is kept
+#   keep_desktop             keeps the prefix's virtual desktop open
+
+WINE64=/usr/lib/wine/wine64
+export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export WINEDEBUG=-all WINEARCH=win64
+# No Mono or Gecko prompts, and no .desktop files for the links the installer makes.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+wine_env_cleanups=()
+wine_env_cleanup() {
+    local i
+    for ((i = ${#wine_env_cleanups[@]} - 1; i >= 0; i--)); do eval "${wine_env_cleanups[i]}" || true; done
+}
+trap wine_env_cleanup EXIT
+
+start_display() {
+    local number
+    for number in $(seq 90 120); do
+        [ -e "/tmp/.X$number-lock" ] || [ -e "/tmp/.X11-unix/X$number" ] && continue
+        Xvfb ":$number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        local pid=$!
+        wine_env_cleanups+=("kill $pid 2>/dev/null; wait $pid 2>/dev/null")
+        export DISPLAY=":$number"
+        for _ in $(seq 1 50); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+    done
+    echo "wine-env: could not start Xvfb" >&2
+    return 1
+}
+
+# The template: a fresh prefix whose windows all live in one virtual desktop
+# (title bars are drawn, and closing a window is fast).
+wine_template() {
+    local template="${XDG_CACHE_HOME:-$HOME/.cache}/cdsetup/wine-template-$($WINE64 --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')"
+    if [ ! -f "$template/.complete" ]; then
+        rm -rf "$template"
+        mkdir -p "$template"
+        echo "Making the Wine template prefix in $template (once per machine)" >&2
+        (
+            export WINEPREFIX="$template"
+            $WINE64 wineboot -i >/dev/null 2>&1
+            $WINE64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+            $WINE64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+            wineserver -w
+        )
+        touch "$template/.complete"
+    fi
+    echo "$template"
+}
+
+start_wine_prefix() {
+    rm -rf "$1"
+    use_wine_prefix "$1"
+}
+
+use_wine_prefix() {
+    local prefix=$1 template
+    if [ ! -d "$prefix/drive_c" ]; then
+        template=$(wine_template)
+        mkdir -p "$prefix"
+        cp -a "$template/." "$prefix/"
+        rm -f "$prefix/.complete"
+    fi
+    export WINEPREFIX="$prefix"
+    # Persistent only when it is the first server of the prefix: start it now.
+    wineserver -p
+    wine_env_cleanups+=("WINEPREFIX='$prefix' wineserver -k 2>/dev/null; WINEPREFIX='$prefix' wineserver -w 2>/dev/null")
+    # The first program of a prefix starts Wine's background services; they
+    # keep its output open, so start them here, apart from any caller's pipes.
+    $WINE64 cmd /c exit >/dev/null 2>&1 </dev/null
+}
+
+# Keeps the prefix's virtual desktop open, so that programs do not pay for
+# bringing it up each time their first window appears.
+keep_desktop() {
+    $WINE64 explorer /desktop=Default,1024x768 >/dev/null 2>&1 </dev/null &
+}
