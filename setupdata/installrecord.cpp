@@ -1,0 +1,72 @@
+#include "setupdata/installrecord.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "setupdata/setupfile.h"
+#include "setupdata/text.h"
+
+namespace {
+
+constexpr char kValueName[] = "InstallFolder";
+
+// Without a formed key path the record is not touched at all: an empty path
+// would mean the values directly below HKEY_CURRENT_USER.
+bool haveRecordKey() { return programState.registrySubKey[0] != '\0'; }
+
+}  // namespace
+
+bool buildRegistrySubKey() {
+    char regName[256];
+    readSetupString("REG_NAME", regName);
+    if (isNoData(regName) || regName[0] == '\0' || std::strlen(regName) > kMaxRegName) return false;
+    return joinText(programState.registrySubKey, {"Software\\", regName});
+}
+
+void readInstallRecord(char (&folder)[kPathSize]) {
+    copyText(folder, kNoData);
+    if (!haveRecordKey()) return;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, programState.registrySubKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    char data[kPathSize] = {};
+    DWORD size = sizeof data;
+    // The value's type is not examined; only its text matters.
+    const LONG result = RegQueryValueExA(key, kValueName, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || std::memchr(data, '\0', sizeof data) == nullptr) return;
+    copyText(folder, data);
+}
+
+void writeInstallRecord(const char* installFolder) {
+    if (!haveRecordKey()) return;
+    HKEY key;
+    // Failures here are not reported: the caller announces success either way.
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, programState.registrySubKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    (void)RegSetValueExA(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(installFolder),
+                         static_cast<DWORD>(std::strlen(installFolder) + 1));
+    RegCloseKey(key);
+}
+
+void deleteInstallRecord() {
+    if (!haveRecordKey()) return;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, programState.registrySubKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    // Always index 0: every deletion moves the next value to the front.
+    for (;;) {
+        char name[256];
+        DWORD nameSize = sizeof name;
+        if (RegEnumValueA(key, 0, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegDeleteValueA(key, name) != ERROR_SUCCESS) break;
+    }
+    // A key with subkeys may be refused; that is not reported.
+    (void)RegDeleteKeyA(HKEY_CURRENT_USER, programState.registrySubKey);
+    RegCloseKey(key);
+}

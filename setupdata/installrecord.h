@@ -1,0 +1,22 @@
+// The install record: HKEY_CURRENT_USER\Software\<REG_NAME>, value
+// "InstallFolder" (REG_SZ), the one thing an installation keeps of itself.
+#pragma once
+
+#include "app/state.h"
+
+// The longest REG_NAME that still fits "Software\" + name in registrySubKey.
+constexpr int kMaxRegName = kPathSize - 10;
+
+// Writes "Software\" + REG_NAME into registrySubKey. False, and registrySubKey
+// unchanged, when REG_NAME is missing, empty or longer than kMaxRegName.
+bool buildRegistrySubKey();
+
+// The recorded install folder, or "NoData" when the key or value is missing,
+// or the value does not end within 260 bytes.
+void readInstallRecord(char (&folder)[kPathSize]);
+
+// Creates or opens the key and sets "InstallFolder"; failures are not reported.
+void writeInstallRecord(const char* installFolder);
+
+// Deletes every value of the key and then the key; failures are not reported.
+void deleteInstallRecord();

@@ -1,0 +1,73 @@
+// The setup description file: the program's own path with ".INI" for its
+// extension, section "InstallInfo". Every lookup reads the file afresh.
+#pragma once
+
+#include <cstddef>
+
+#include "app/state.h"
+
+// What a string lookup gives for a missing key.
+constexpr char kNoData[] = "NoData";
+
+// Exact, case-sensitive: a value that is literally "NoData" counts as missing.
+bool isNoData(const char* value);
+
+// String lookup: at most limit - 1 bytes of the value of key, or "NoData".
+void readSetupString(const char* key, char* value, unsigned limit);
+template <size_t N>
+void readSetupString(const char* key, char (&value)[N]) { readSetupString(key, value, static_cast<unsigned>(N)); }
+
+// Integer lookup: the value as a decimal number, 0 when the key is missing.
+int readSetupInt(const char* key);
+
+// Sets descriptionPath from the module path by putting ".INI" over everything
+// from its last "."; false (and descriptionPath empty) when the path has no "."
+// or the result does not fit.
+bool deriveDescriptionPath(const char* modulePath);
+
+// The program's folder: its module path up to and including the last backslash.
+bool getProgramFolder(char (&folder)[kPathSize]);
+
+// The copy list: COPYFILE_000, COPYFILE_001, ... up to the first missing key.
+enum class CopyEntryKind { file, subfolderMarker, resetMarker };
+
+struct CopyEntry {
+    unsigned index;
+    CopyEntryKind kind;
+    const char* value;  // the entry as the list holds it
+    // File entry: program folder + COPYDIR + entry. nullptr for a marker, or
+    // when the path does not fit.
+    const char* sourcePath;
+    // File entry: target + current subfolder + "\" + entry.
+    // Subfolder marker: target + marker, the folder it makes.
+    // Reset marker: target + current subfolder, the folder it closes (the
+    // target itself when no subfolder is current).
+    // nullptr when the walk has no target folder, or when the path does not fit.
+    const char* targetPath;
+};
+
+// Called for every entry in list order; returns false to stop the walk.
+using CopyEntryVisitor = bool (*)(const CopyEntry& entry, void* context);
+
+// Walks the copy list with an empty current subfolder at the start; a present
+// but empty entry is skipped. targetFolder may be nullptr for a walk that
+// needs only source paths. Returns false when the visitor stopped the walk.
+bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* context);
+
+// The shortcut list: groups 00, 01, ... up to the first group that lacks its
+// folder, name or target.
+struct ShortcutEntry {
+    unsigned index;
+    char folder[kPathSize];       // below the Start menu's programs folder
+    char name[kPathSize];         // the link file is name + ".lnk"
+    char target[kPathSize];       // relative to the install folder
+    char description[kPathSize];  // empty when missing
+    bool hasIconFile;
+    char iconFile[kPathSize];     // relative to the target's folder
+    int iconNumber;
+};
+
+using ShortcutVisitor = bool (*)(const ShortcutEntry& entry, void* context);
+
+// Returns false when the visitor stopped the walk.
+bool walkShortcutList(ShortcutVisitor visit, void* context);

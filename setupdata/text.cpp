@@ -1,0 +1,54 @@
+#include "setupdata/text.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+bool joinText(char* dest, size_t destSize, std::initializer_list<const char*> parts) {
+    size_t length = 0;
+    for (const char* part : parts) {
+        const size_t partLength = std::strlen(part);
+        if (partLength >= destSize - length) {
+            dest[0] = '\0';
+            return false;
+        }
+        std::memcpy(dest + length, part, partLength);
+        length += partLength;
+    }
+    dest[length] = '\0';
+    return true;
+}
+
+bool appendText(char* dest, size_t destSize, const char* src) {
+    const size_t length = strnlen(dest, destSize);
+    const size_t srcLength = std::strlen(src);
+    if (length >= destSize || srcLength >= destSize - length) {
+        dest[0] = '\0';
+        return false;
+    }
+    std::memcpy(dest + length, src, srcLength + 1);
+    return true;
+}
+
+void copyTextCut(char* dest, size_t destSize, const char* src) {
+    size_t length = 0;
+    for (const char* p = src; *p != '\0';) {
+        const char* next = CharNextA(p);
+        const size_t charLength = static_cast<size_t>(next - p);
+        if (length + charLength >= destSize) break;
+        std::memcpy(dest + length, p, charLength);
+        length += charLength;
+        p = next;
+    }
+    dest[length] = '\0';
+}
+
+const char* findLastBackslash(const char* text) {
+    const char* last = nullptr;
+    for (const char* p = text; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\') last = p;  // a double-byte character is stepped over whole
+    }
+    return last;
+}
+
+char* findLastDot(char* text) { return std::strrchr(text, '.'); }

@@ -1,0 +1,35 @@
+// Bounded text helpers for the fixed-size buffers of the program. Each one that
+// composes reports whether the whole result fit; when it did not, the
+// destination is left empty, so a cut path can never be used by mistake.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+
+// dest = the parts, one after another.
+bool joinText(char* dest, size_t destSize, std::initializer_list<const char*> parts);
+// dest = dest + src.
+bool appendText(char* dest, size_t destSize, const char* src);
+
+template <size_t N>
+bool copyText(char (&dest)[N], const char* src) { return joinText(dest, N, {src}); }
+template <size_t N>
+bool joinText(char (&dest)[N], std::initializer_list<const char*> parts) { return joinText(dest, N, parts); }
+template <size_t N>
+bool appendText(char (&dest)[N], const char* src) { return appendText(dest, N, src); }
+
+// Copies as much of src as fits in destSize bytes with the terminator, never
+// splitting a double-byte character. For display texts only, never for paths.
+void copyTextCut(char* dest, size_t destSize, const char* src);
+template <size_t N>
+void copyTextCut(char (&dest)[N], const char* src) { copyTextCut(dest, N, src); }
+
+// The last backslash of text, read as code-page characters (the trail byte of a
+// double-byte character is never taken for one), or nullptr when it has none.
+const char* findLastBackslash(const char* text);
+inline char* findLastBackslash(char* text) {
+    return const_cast<char*>(findLastBackslash(static_cast<const char*>(text)));
+}
+
+// The last "." of text by a plain byte search, or nullptr.
+char* findLastDot(char* text);
