@@ -1,0 +1,90 @@
+#include "app/backdrop.h"
+
+#include "app/resource.h"
+#include "app/state.h"
+
+#ifndef _WIN64
+static_assert(sizeof(WNDCLASSEXA) == 48, "the 32-bit window class record");
+#endif
+
+namespace {
+
+constexpr DWORD kBackdropStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+static_assert(kBackdropStyle == 0x10CA0000, "caption, system menu, minimise box, fixed frame");
+
+void createBackBuffer(HWND window) {
+    HDC windowDc = GetDC(window);
+    programState.backBufferDc = CreateCompatibleDC(windowDc);
+    programState.backBufferBitmap =
+        CreateCompatibleBitmap(windowDc, programState.screenWidth, programState.screenHeight);
+    // The memory context's own one-pixel bitmap needs no release.
+    SelectObject(programState.backBufferDc, programState.backBufferBitmap);
+    ReleaseDC(window, windowDc);
+
+    const LOGBRUSH white = {BS_SOLID, RGB(255, 255, 255), 0};
+    HBRUSH brush = CreateBrushIndirect(&white);
+    RECT all;
+    SetRect(&all, 0, 0, programState.screenWidth, programState.screenHeight);
+    FillRect(programState.backBufferDc, &all, brush);
+    DeleteObject(brush);
+}
+
+}  // namespace
+
+bool registerBackdropClass() {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = backdropWindowProc;
+    windowClass.hInstance = programState.instance;
+    windowClass.hIcon = LoadIconA(programState.instance, MAKEINTRESOURCEA(kIconSetup));
+    windowClass.hIconSm = LoadIconA(programState.instance, MAKEINTRESOURCEA(kIconSetup));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = kBackdropClassName;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+HWND createBackdropWindow(int showCommand) {
+    programState.screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    programState.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    HWND window = CreateWindowExA(0, kBackdropClassName, "SETUP", kBackdropStyle, 0, 0, programState.screenWidth,
+                                  programState.screenHeight, nullptr, nullptr, programState.instance, nullptr);
+    if (window == nullptr) return nullptr;
+    createBackBuffer(window);
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+    return window;
+}
+
+void releaseBackdrop() {
+    // The bitmap is still selected into the context when the context goes.
+    DeleteDC(programState.backBufferDc);
+    DeleteObject(programState.backBufferBitmap);
+    programState.backBufferDc = nullptr;
+    programState.backBufferBitmap = nullptr;
+    for (void*& splash : programState.splashBitmaps) {
+        if (splash != nullptr) GlobalFree(splash);
+        splash = nullptr;
+    }
+}
+
+LRESULT CALLBACK backdropWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: {
+        // A repaint copies just the invalid rectangle; nothing else is drawn.
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(window, &paint);
+        const RECT& r = paint.rcPaint;
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, programState.backBufferDc, r.left, r.top,
+               SRCCOPY);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,46 @@
+#include "app/entry.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "app/backdrop.h"
+#include "app/launcher.h"
+#include "app/resource.h"
+#include "app/state.h"
+#include "setupdata/text.h"
+
+void relaunchFromCommandTail(const char* commandTail) {
+    char modulePath[264];
+    const DWORD length = GetModuleFileNameA(nullptr, modulePath, kPathSize);
+    if (length == 0 || length >= kPathSize) return;
+    char* backslash = findLastBackslash(modulePath);
+    if (backslash == nullptr) return;
+    backslash[1] = '\0';
+
+    // The tail goes in as it stands: no quotes are removed, no blanks trimmed.
+    char path[264];
+    if (!joinText(path, {modulePath, commandTail})) return;
+    // A failure of the shell is not reported.
+    (void)ShellExecuteA(nullptr, "open", path, nullptr, modulePath, SW_SHOW);
+}
+
+void runSetup(HINSTANCE instance, int showCommand) {
+    InitCommonControls();
+    (void)CoInitialize(nullptr);
+    programState.instance = instance;
+
+    // A second copy gets the same mutex without ownership and runs all the same.
+    programState.instanceMutex = CreateMutexA(nullptr, TRUE, "SETUP");
+    if (programState.instanceMutex == nullptr) return;
+    // The process exit releases the mutex and COM on these early ends.
+    if (!registerBackdropClass()) return;
+    HWND backdrop = createBackdropWindow(showCommand);
+    if (backdrop != nullptr) {
+        (void)DialogBoxParamA(instance, MAKEINTRESOURCEA(kDialogLauncher), backdrop, launcherDialogProc, 0);
+    }
+    releaseBackdrop();
+    CloseHandle(programState.instanceMutex);
+    programState.instanceMutex = nullptr;
+    CoUninitialize();
+}

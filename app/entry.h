@@ -1,0 +1,13 @@
+// The program's two starts: the relaunch form for a non-empty command tail,
+// and the normal start that runs the launcher over the backdrop.
+#pragma once
+
+#include <windows.h>
+
+// Opens program folder + commandTail with the shell, working folder the program
+// folder. Nothing is opened when the composed path does not fit.
+void relaunchFromCommandTail(const char* commandTail);
+
+// Common controls, COM, the mutex "SETUP", the backdrop and the launcher
+// dialog; returns when the launcher has ended and everything is released.
+void runSetup(HINSTANCE instance, int showCommand);

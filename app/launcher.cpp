@@ -1,0 +1,135 @@
+#include "app/launcher.h"
+
+#include <cstring>
+
+#include "app/resource.h"
+#include "app/splash.h"
+#include "app/state.h"
+#include "setupdata/installrecord.h"
+#include "setupdata/safefolder.h"
+#include "setupdata/setupfile.h"
+#include "setupdata/text.h"
+
+namespace {
+
+constexpr char kInitFailedText[] = "初期化に失敗しました";
+constexpr char kUnsafeFolderText[] =
+    "プログラムが想定外のフォルダで実行された形跡があります。\n"
+    "安全の為にインストールされたプログラムのアンインストールはしません。";
+constexpr char kUnsafeFolderCaption[] = "注意";
+constexpr char kRunUninstallStatus[] = "%sの実行および\r\nアンインストールを行います";
+constexpr char kInstallStatus[] = "%sのインストールを行います";
+constexpr char kInstallCaption[] = "インストール";
+constexpr char kUninstallCaption[] = "ｱﾝｲﾝｽﾄｰﾙ";
+
+// Formats the status text from statusFormat (one "%s") and the game name, the
+// name cut at a character boundary where the whole would not fit.
+void setStatusText(HWND dialog, const char* statusFormat) {
+    char status[256];
+    char name[256];
+    const size_t fixedLength = std::strlen(statusFormat) - 2;
+    copyTextCut(name, sizeof status - fixedLength, programState.gameName);
+    wsprintfA(status, statusFormat, name);
+    SetDlgItemTextA(dialog, kStatusText, status);
+}
+
+}  // namespace
+
+bool checkInstalledCopy() {
+    if (!buildRegistrySubKey()) return false;
+
+    char recordedFolder[kPathSize];
+    readInstallRecord(recordedFolder);
+    if (isNoData(recordedFolder)) return false;
+
+    char firstEntry[256];
+    readSetupString("COPYFILE_000", firstEntry);
+    if (isNoData(firstEntry)) return false;
+
+    char firstFile[264];
+    const bool firstFileFits = joinText(firstFile, {recordedFolder, "\\", firstEntry});
+
+    if (!isSafeFolder(recordedFolder, kInstalledRefusedAttributes)) {
+        MessageBoxA(nullptr, kUnsafeFolderText, kUnsafeFolderCaption, MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (!firstFileFits) return false;
+
+    HANDLE file = CreateFileA(firstFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+void selectLauncherMode(HWND dialog) {
+    HWND installUninstall = GetDlgItem(dialog, kButtonInstallUninstall);
+    HWND run = GetDlgItem(dialog, kButtonRun);
+    if (checkInstalledCopy()) {
+        setStatusText(dialog, kRunUninstallStatus);
+        ShowWindow(run, SW_SHOW);
+        SetWindowTextA(installUninstall, kUninstallCaption);
+        programState.installedMode = 1;
+        SetFocus(run);
+    } else {
+        SetWindowTextA(installUninstall, kInstallCaption);
+        setStatusText(dialog, kInstallStatus);
+        ShowWindow(run, SW_HIDE);
+        ShowWindow(installUninstall, SW_SHOW);
+        programState.installedMode = 0;
+        SetFocus(installUninstall);
+    }
+}
+
+bool prepareLauncher(HWND dialog) {
+    char modulePath[kPathSize];
+    const DWORD length = GetModuleFileNameA(nullptr, modulePath, kPathSize);
+    if (length == 0 || length >= kPathSize) return false;
+    if (!deriveDescriptionPath(modulePath)) return false;
+
+    readSetupString("GAME_NAME", programState.gameName);
+    if (isNoData(programState.gameName)) return false;
+
+    SetWindowTextA(dialog, programState.gameName);
+    SetWindowTextA(GetParent(dialog), programState.gameName);
+
+    // SETUP.EXE looks for SETUP0.BMP to SETUP3.BMP; a path too long for the
+    // splash names simply has no splash images.
+    char basePath[256];
+    if (copyText(basePath, modulePath)) {
+        *findLastDot(basePath) = '\0';
+        loadSplashBitmaps(basePath);
+    }
+
+    selectLauncherMode(dialog);
+    return true;
+}
+
+INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        if (!prepareLauncher(dialog)) {
+            MessageBoxA(dialog, kInitFailedText, "SETUP", MB_OK);
+            EndDialog(dialog, 0);
+            return FALSE;
+        }
+        drawSplashBitmaps(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        // The install/uninstall and run buttons open subsystems that are not
+        // part of this program yet.
+        return FALSE;
+    case WM_LBUTTONDOWN:
+        // A press anywhere on the client area drags the dialog like its caption.
+        PostMessageA(dialog, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        return FALSE;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,90 @@
+#include "app/splash.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "app/state.h"
+#include "setupdata/text.h"
+
+namespace {
+
+constexpr DWORD kFileHeaderSize = 14;
+constexpr DWORD kInfoHeaderSize = 40;
+
+void* loadSplashFile(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+
+    void* block = nullptr;
+    BYTE header[kFileHeaderSize];
+    DWORD read = 0;
+    if (ReadFile(file, header, sizeof header, &read, nullptr) && read == sizeof header && header[0] == 'B' &&
+        header[1] == 'M') {
+        DWORD totalSize;
+        std::memcpy(&totalSize, header + 2, sizeof totalSize);
+        // A file that claims more than it holds is refused before anything is
+        // allocated for it.
+        const DWORD fileSize = GetFileSize(file, nullptr);
+        if (totalSize >= kFileHeaderSize + kInfoHeaderSize && fileSize != INVALID_FILE_SIZE && totalSize <= fileSize) {
+            const DWORD blockSize = totalSize - kFileHeaderSize;
+            block = GlobalAlloc(GPTR, blockSize);
+            if (block != nullptr && !(ReadFile(file, block, blockSize, &read, nullptr) && read == blockSize &&
+                                      isDrawableSplash(block, blockSize))) {
+                GlobalFree(block);
+                block = nullptr;
+            }
+        }
+    }
+    CloseHandle(file);
+    return block;
+}
+
+const BITMAPINFOHEADER& infoHeader(const void* block) { return *static_cast<const BITMAPINFOHEADER*>(block); }
+
+}  // namespace
+
+bool isDrawableSplash(const void* block, DWORD blockSize) {
+    if (blockSize < kInfoHeaderSize) return false;
+    const BITMAPINFOHEADER& info = infoHeader(block);
+    if (info.biSize != kInfoHeaderSize || info.biWidth <= 0 || info.biHeight <= 0 || info.biPlanes != 1 ||
+        info.biCompression != BI_RGB) {
+        return false;
+    }
+    // The pixels start right after the header, so there is no room for a colour
+    // table: palette images cannot be drawn from this layout.
+    if ((info.biBitCount != 16 && info.biBitCount != 24 && info.biBitCount != 32) || info.biClrUsed != 0) {
+        return false;
+    }
+    const uint64_t rowBytes = (static_cast<uint64_t>(info.biWidth) * info.biBitCount + 31) / 32 * 4;
+    return static_cast<uint64_t>(info.biHeight) <= (blockSize - kInfoHeaderSize) / rowBytes;
+}
+
+void loadSplashBitmaps(const char* basePath) {
+    for (int i = 0; i < 4; ++i) {
+        char name[256];
+        char suffix[8];
+        wsprintfA(suffix, "%d.BMP", i);
+        if (!joinText(name, {basePath, suffix})) continue;
+        programState.splashBitmaps[i] = loadSplashFile(name);
+    }
+}
+
+void drawSplashBitmaps(HWND launcher) {
+    const int frameWidth = 2 * GetSystemMetrics(SM_CXDLGFRAME);
+    const int frameHeight = 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
+    for (int i = 0; i < 4; ++i) {
+        const void* block = programState.splashBitmaps[i];
+        if (block == nullptr) continue;
+        const BITMAPINFOHEADER& info = infoHeader(block);
+        const int width = info.biWidth;
+        const int height = info.biHeight;
+        const int x = (i % 2 == 0) ? 0 : programState.screenWidth - frameWidth - width;
+        const int y = (i < 2) ? 0 : programState.screenHeight - frameHeight - height;
+        SetDIBitsToDevice(programState.backBufferDc, x, y, width, height, 0, 0, 0, height,
+                          static_cast<const BYTE*>(block) + kInfoHeaderSize, static_cast<const BITMAPINFO*>(block),
+                          DIB_RGB_COLORS);
+    }
+    HWND backdrop = GetParent(launcher);
+    InvalidateRect(backdrop, nullptr, FALSE);
+    UpdateWindow(backdrop);
+}
