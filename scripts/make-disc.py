@@ -1,0 +1,318 @@
+#!/usr/bin/env python3
+"""Lays out the sample CD-ROM image.
+
+    make-disc.py --out DIR --setup SETUP.EXE --game GAME.EXE --ini SETUP.INI
+                 --readme README.TXT --splash SPLASHDIR
+
+DIR is rebuilt from nothing on every run: the image is put together beside it
+and swapped in at the end, so a failed run leaves no half-made disc behind.
+
+    DIR/SETUP.EXE  SETUP.INI  SETUP0.BMP .. SETUP3.BMP
+    DIR/DATA/GAME.EXE  GAME.DAT  TRACK01.WAV  TRACK02.WAV  README.TXT
+
+The text files are kept in UTF-8 in the repository and written here in code
+page 932 with CRLF line ends, as the installer and the game read them. GAME.DAT
+and the two WAV tracks are generated here; integer-only arithmetic keeps them
+byte-for-byte the same on every host.
+"""
+
+import argparse
+import configparser
+import hashlib
+import os
+import shutil
+import struct
+import sys
+import wave
+
+DATA_DIR = "DATA"
+SPLASH_NAMES = [f"SETUP{i}.BMP" for i in range(4)]
+
+
+class DiscError(Exception):
+    pass
+
+
+# --- text files ---------------------------------------------------------------
+
+def to_disc_text(source_path):
+    """UTF-8 text (any line ends) to code page 932 with CRLF line ends."""
+    with open(source_path, encoding="utf-8-sig") as f:
+        lines = f.read().splitlines()
+    text = "".join(line + "\r\n" for line in lines)
+    try:
+        return text.encode("cp932")
+    except UnicodeEncodeError as e:
+        bad = text[e.start:e.end]
+        raise DiscError(f"{source_path}: {bad!r} has no code page 932 form") from None
+
+
+# --- GAME.DAT -------------------------------------------------------------------
+
+GAME_DAT_BLOCKS = 96  # of 4 KiB each
+
+
+def game_data():
+    """A small header and 384 KiB of hash-stream bytes: stands in for packed
+    game data, and does not compress, like the real thing."""
+    header = struct.pack("<8sII", b"SADVDAT\0", 1, GAME_DAT_BLOCKS)
+    blocks = bytearray()
+    for block in range(GAME_DAT_BLOCKS):
+        for part in range(4096 // 32):
+            blocks += hashlib.sha256(b"SampleAdventure:%d:%d" % (block, part)).digest()
+    return header + bytes(blocks)
+
+
+# --- the music tracks -------------------------------------------------------------
+
+RATE = 22050
+NOTE_NAMES = {"C": 0, "D": 2, "E": 4, "F": 5, "G": 7, "A": 9, "B": 11}
+
+
+def note_number(name):
+    """"A4" -> 69, "G#5" -> 80."""
+    semitone = NOTE_NAMES[name[0]]
+    rest = name[1:]
+    if rest.startswith("#"):
+        semitone += 1
+        rest = rest[1:]
+    return 12 * (int(rest) + 1) + semitone
+
+
+def phase_step(note):
+    """32-bit phase increment per sample for a note, from a table of one
+    octave in fixed point so no host's floating point gets a say."""
+    # 2**32 * freq / RATE for C4 .. B4, rounded.
+    octave4 = [50960238, 53990491, 57200933, 60602278, 64205876, 68023757,
+               72068660, 76354085, 80894335, 85704563, 90800821, 96200119]
+    shift = note // 12 - 5
+    step = octave4[note % 12]
+    return step << shift if shift >= 0 else step >> -shift
+
+
+def to_events(words):
+    """Steps: a note (name or number) starts, "-" holds, "." rests.
+    Returns [(note or None, length in steps)]."""
+    events = []
+    for word in words:
+        if word == "-":
+            if not events:
+                raise DiscError("a line cannot start with a hold")
+            note, length = events[-1]
+            events[-1] = (note, length + 1)
+        elif word == ".":
+            events.append((None, 1))
+        else:
+            events.append((word if isinstance(word, int) else note_number(word), 1))
+    return events
+
+
+def triangle(phase):
+    p = phase >> 16
+    return (p * 2 - 32768) if p < 32768 else ((65535 - p) * 2 - 32768)
+
+
+def square(phase):
+    return 32767 if phase & 0x80000000 else -32768
+
+
+def render_voice(out, events, step_samples, wave_fn, volume):
+    """Adds one voice into out (a list of ints). volume is out of 256."""
+    position = 0
+    for note, steps in events:
+        length = steps * step_samples
+        if note is not None:
+            step = phase_step(note)
+            phase = 0
+            attack = 160
+            release = min(1200, length // 3)
+            for i in range(length):
+                # Linear attack, gentle decay to 3/4, linear release.
+                level = 256 - (64 * i) // length
+                if i < attack:
+                    level = level * i // attack
+                if i >= length - release:
+                    level = level * (length - i) // release
+                out[position + i] += wave_fn(phase) * level * volume >> 16
+                phase = (phase + step) & 0xFFFFFFFF
+        position += length
+
+
+def render_hats(out, pattern, step_samples, steps, volume):
+    """A short burst of noise on every "x" of pattern, repeated for steps."""
+    lfsr = 0xACE1
+    for s in range(steps):
+        if pattern[s % len(pattern)] != "x":
+            continue
+        start = s * step_samples
+        length = step_samples // 3
+        for i in range(length):
+            bit = (lfsr ^ (lfsr >> 2) ^ (lfsr >> 3) ^ (lfsr >> 5)) & 1
+            lfsr = (lfsr >> 1) | (bit << 15)
+            noise = 16000 if lfsr & 1 else -16000
+            out[start + i] += noise * (length - i) // length * volume >> 8
+
+
+def bass_line(chords, pattern):
+    """One bar of pattern per chord: "R" root, "F" fifth, "O" octave up."""
+    offsets = {"R": 0, "F": 7, "O": 12}
+    words = []
+    for root in chords:
+        for word in pattern.split():
+            words.append(note_number(root) + offsets[word] if word in offsets else word)
+    return to_events(words)
+
+
+TRACKS = {
+    # Title theme: C - Am - F - G, eighth notes at 120 per minute.
+    "TRACK01.WAV": {
+        "step": RATE // 4,
+        "lead": """E5 - - G5 C6 - B5 -   A5 - - E5 C5 - E5 -   F5 - A5 - C6 - A5 F5   G5 - - - D5 - - -
+                   E5 - - G5 C6 - D6 -   E6 - D6 C6 A5 - - -   F5 - A5 C6 B5 - A5 -   G5 - B5 - D6 - - -
+                   C6 - - - G5 - E5 -   C5 - - - - - - .""",
+        "chords": ["C3", "A2", "F2", "G2", "C3", "A2", "F2", "G2", "C3", "C3"],
+        "bass": "R - R - F - R -",
+        "hats": None,
+    },
+    # Field theme: Am - G - F - E, a little quicker, with a hi-hat.
+    "TRACK02.WAV": {
+        "step": RATE * 60 // 140 // 2,
+        "lead": """A4 C5 E5 A5 G5 E5 C5 E5   D5 - B4 D5 G5 - D5 B4   C5 F5 A5 - G5 F5 E5 F5   E5 - G#5 - B5 - - -
+                   A5 - E5 - A5 B5 C6 -   B5 - G5 - D5 - G5 -   A5 - F5 C5 F5 A5 C6 A5   G#5 - E5 - B4 - E5 -
+                   A5 - C6 - E6 - - -   A5 - - - - - . .""",
+        "chords": ["A2", "G2", "F2", "E2", "A2", "G2", "F2", "E2", "A2", "A2"],
+        "bass": "R O R O R O F O",
+        "hats": ".x.x.x.x",
+    },
+}
+
+
+def track_samples(track):
+    lead = to_events(track["lead"].split())
+    bass = bass_line(track["chords"], track["bass"])
+    step = track["step"]
+    total = sum(n for _, n in lead) * step
+    if sum(n for _, n in bass) * step != total:
+        raise DiscError("lead and bass lines differ in length")
+    # Half a second of silence before a player that loops starts over.
+    out = [0] * (total + RATE // 2)
+    render_voice(out, lead, step, triangle, 150)
+    render_voice(out, bass, step, square, 36)
+    if track["hats"]:
+        render_hats(out, track["hats"], step, total // step, 20)
+    return [max(-32768, min(32767, s)) for s in out]
+
+
+def write_wav(path, samples):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(RATE)
+        w.writeframes(struct.pack(f"<{len(samples)}h", *samples))
+
+
+# --- checks on the inputs and the result ---------------------------------------------
+
+def check_splash(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) < 54 or data[:2] != b"BM" or struct.unpack_from("<I", data, 2)[0] != len(data):
+        raise DiscError(f"{path}: not a bitmap file whose header gives its own size")
+
+
+def check_copy_list(disc_dir, ini_bytes):
+    """Every file SETUP.INI copies must be on the disc, and every shortcut must
+    point at something the copy list installs."""
+    parser = configparser.ConfigParser(interpolation=None, strict=True)
+    parser.optionxform = str  # keys are case-sensitive to the installer's reader
+    parser.read_string(ini_bytes.decode("cp932"))
+    if not parser.has_section("InstallInfo"):
+        raise DiscError("SETUP.INI has no [InstallInfo] section")
+    info = parser["InstallInfo"]
+    if not info.get("GAME_NAME"):
+        raise DiscError("SETUP.INI has no GAME_NAME")
+    copy_dir = info.get("COPYDIR", "")
+    installed = set()
+    subfolder = ""
+    index = 0
+    while f"COPYFILE_{index:03d}" in info:
+        entry = info[f"COPYFILE_{index:03d}"]
+        index += 1
+        if entry == "":
+            continue
+        if entry == "\\":
+            subfolder = ""
+        elif entry.startswith("\\"):
+            subfolder = entry[1:] + "\\"
+        else:
+            on_disc = os.path.join(disc_dir, *(copy_dir + entry).split("\\"))
+            if not os.path.isfile(on_disc):
+                raise DiscError(f"SETUP.INI copies {copy_dir + entry}, which is not on the disc")
+            installed.add((subfolder + entry).upper())
+    if index == 0:
+        raise DiscError("SETUP.INI copies nothing")
+    index = 0
+    while f"SHORTCATDIR_{index:02d}" in info:
+        target = info.get(f"SHORTCATFILE_{index:02d}", "")
+        if target.upper() not in installed:
+            raise DiscError(f"shortcut {index:02d} points at {target!r}, which is not installed")
+        icon = info.get(f"SHORTCATICON_{index:02d}")
+        if icon is not None:
+            folder = target.rpartition("\\")[0]
+            if ((folder + "\\" if folder else "") + icon).upper() not in installed:
+                raise DiscError(f"shortcut {index:02d} takes its icon from {icon!r}, which is not installed")
+        index += 1
+
+
+# --- putting it together ---------------------------------------------------------------
+
+def build(args, stage):
+    data = os.path.join(stage, DATA_DIR)
+    os.makedirs(data)
+
+    shutil.copyfile(args.setup, os.path.join(stage, "SETUP.EXE"))
+    ini = to_disc_text(args.ini)
+    with open(os.path.join(stage, "SETUP.INI"), "wb") as f:
+        f.write(ini)
+    for name in SPLASH_NAMES:
+        source = os.path.join(args.splash, name)
+        check_splash(source)
+        shutil.copyfile(source, os.path.join(stage, name))
+
+    shutil.copyfile(args.game, os.path.join(data, "GAME.EXE"))
+    with open(os.path.join(data, "GAME.DAT"), "wb") as f:
+        f.write(game_data())
+    for name, track in TRACKS.items():
+        write_wav(os.path.join(data, name), track_samples(track))
+    with open(os.path.join(data, "README.TXT"), "wb") as f:
+        f.write(to_disc_text(args.readme))
+
+    check_copy_list(stage, ini)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description="Lay out the sample CD-ROM image.")
+    parser.add_argument("--out", required=True, help="the disc folder, rebuilt from nothing")
+    parser.add_argument("--setup", required=True, help="the built SETUP.EXE")
+    parser.add_argument("--game", required=True, help="the built GAME.EXE")
+    parser.add_argument("--ini", required=True, help="SETUP.INI, UTF-8")
+    parser.add_argument("--readme", required=True, help="README.TXT, UTF-8")
+    parser.add_argument("--splash", required=True, help="folder holding SETUP0.BMP .. SETUP3.BMP")
+    args = parser.parse_args(argv[1:])
+
+    out = os.path.abspath(args.out)
+    stage = out + ".new"
+    shutil.rmtree(stage, ignore_errors=True)
+    try:
+        build(args, stage)
+    except (DiscError, OSError) as e:
+        shutil.rmtree(stage, ignore_errors=True)
+        print(f"make-disc: {e}", file=sys.stderr)
+        return 1
+    shutil.rmtree(out, ignore_errors=True)
+    os.rename(stage, out)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
