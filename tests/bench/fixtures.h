@@ -1,0 +1,59 @@
+// Throwaway files and registry keys for one test, removed again at its end.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "tests/bench/fakes.h"
+
+// A temporary disc folder. The program's own path is faked as
+// <folder>\SETUP<n>.EXE with a new n per disc (Wine caches description files
+// by name), so the description file is <folder>\SETUP<n>.INI and the splash
+// files <folder>\SETUP<n>0.BMP to ...3.BMP.
+class TempDisc {
+public:
+    TempDisc();
+    ~TempDisc();  // removes the folder with everything in it
+    TempDisc(const TempDisc&) = delete;
+    TempDisc& operator=(const TempDisc&) = delete;
+
+    // Writes the description file: "[InstallInfo]" and then the lines, CRLF
+    // after each; the lines are code page 932 bytes as given.
+    void writeSetupFile(std::initializer_list<std::string> lines);
+    void writeFile(const std::string& relativePath, const std::string& bytes);
+    void makeFolder(const std::string& relativePath);
+
+    std::string folder() const;  // without a trailing backslash
+    std::string path(const std::string& relativePath) const;  // folder + "\" + relativePath
+    std::string programPath() const;
+    std::string setupFilePath() const;
+    std::string splashPath(int index) const;
+
+private:
+    std::string folder_;
+    std::string baseName_;  // SETUP<n>
+    std::unique_ptr<FakeModulePath> modulePath_;
+};
+
+// A unique key HKCU\Software\<name> that the test may create; deleted with
+// everything below it at the end.
+class TempRegistryKey {
+public:
+    TempRegistryKey();
+    ~TempRegistryKey();
+    const std::string& name() const { return name_; }      // for REG_NAME
+    std::string subKey() const { return "Software\\" + name_; }
+    bool exists() const;
+    // The REG_SZ value "InstallFolder" of the key, if it exists.
+    bool readFolder(std::string* folder) const;
+private:
+    std::string name_;
+};
+
+// The bytes of a bitmap file: 14-byte file header, 40-byte information header
+// and bottom-up rows of 24-bit pixels, all of one colour.
+std::string makeBitmapFile(int width, int height, COLORREF colour);
