@@ -1,0 +1,102 @@
+// The backdrop window and a launcher run for the tests of the launcher shell.
+// The backdrop is made once per test process by the program's own code (its
+// window class can be registered only once); every test starts with a white
+// back buffer, the title "SETUP" and a fresh program state.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/backdrop.h"
+#include "app/launcher.h"
+#include "app/resource.h"
+#include "app/state.h"
+#include "setupdata/text.h"
+#include "tests/bench/dialogs.h"
+#include "tests/bench/fixtures.h"
+#include "tests/bench/messagebox.h"
+
+class LauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static ProgramState made = {};
+        static HWND window = nullptr;
+        if (window == nullptr) {
+            programState = ProgramState{};
+            programState.instance = GetModuleHandleA(nullptr);
+            ASSERT_TRUE(registerBackdropClass());
+            window = createBackdropWindow(SW_SHOWNORMAL);
+            ASSERT_NE(window, nullptr);
+            made = programState;
+        }
+        programState = made;
+        backdrop = window;
+        const RECT all = {0, 0, programState.screenWidth, programState.screenHeight};
+        FillRect(programState.backBufferDc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        SetWindowTextA(backdrop, "SETUP");
+        InvalidateRect(backdrop, nullptr, FALSE);
+        UpdateWindow(backdrop);
+    }
+    void TearDown() override {
+        for (void*& splash : programState.splashBitmaps) {
+            if (splash != nullptr) GlobalFree(splash);
+            splash = nullptr;
+        }
+    }
+
+    // A new disc with a description file: GAME_NAME, REG_NAME of the test's
+    // key and the first copy-list entry GAME.EXE, each unless the extra lines
+    // give the key themselves.
+    void writeGame(const std::vector<std::string>& extra = {}, const std::string& gameName = "サンプル") {
+        disc.reset();
+        disc = std::make_unique<TempDisc>();
+        std::string text = "[InstallInfo]\r\n";
+        for (const std::string& line : {"GAME_NAME=" + gameName, "REG_NAME=" + key.name(),
+                                        std::string("COPYFILE_000=GAME.EXE")}) {
+            const std::string name = line.substr(0, line.find('=') + 1);
+            bool given = false;
+            for (const std::string& other : extra) given = given || other.compare(0, name.size(), name) == 0;
+            if (!given) text += line + "\r\n";
+        }
+        for (const std::string& line : extra) text += line + "\r\n";
+        disc->writeFile(disc->setupFilePath().substr(disc->folder().size() + 1), text);
+        copyText(programState.descriptionPath, disc->setupFilePath().c_str());
+    }
+
+    // Installs: a folder on the disc holding GAME.EXE, recorded in the key.
+    std::string install(const std::string& name = "Installed") {
+        disc->makeFolder(name);
+        disc->writeFile(name + "\\GAME.EXE", "MZ");
+        const std::string folder = disc->path(name);
+        record(folder);
+        return folder;
+    }
+    void record(const std::string& folder) {
+        HKEY handle;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.subKey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &handle, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(handle, "InstallFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                       static_cast<DWORD>(folder.size() + 1));
+        RegCloseKey(handle);
+    }
+
+    INT_PTR runLauncher() {
+        return DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogLauncher), backdrop,
+                               launcherDialogProc, 0);
+    }
+
+    static std::string windowTitle(HWND window) {
+        char text[256] = "";
+        GetWindowTextA(window, text, sizeof text);
+        return text;
+    }
+
+    HWND backdrop = nullptr;
+    TempRegistryKey key;
+    std::unique_ptr<TempDisc> disc;
+    MessageBoxRecorder boxes;
+};
