@@ -32,7 +32,12 @@ start_wine_prefix "$prefix"
 
 # The launcher is up when the backdrop's client area is white and the dialog,
 # centred on the screen, is not; the picture must then hold still.
-pixel() { convert "$1" -format "%[pixel:p{$2,$3}]" info:; }
+is_white() {
+    case "$(convert "$1" -format "%[pixel:p{$2,$3}]" info:)" in
+        white | "srgb(255,255,255)") return 0 ;;
+        *) return 1 ;;
+    esac
+}
 mkdir -p build/screenshots
 shot=build/screenshots/launcher.png
 previous=""
@@ -40,8 +45,7 @@ for _ in $(seq 1 100); do
     sleep 0.3
     import -display "$DISPLAY" -window root "$shot.tmp.png" 2>/dev/null || continue
     current=$(md5sum <"$shot.tmp.png")
-    if [ "$(pixel "$shot.tmp.png" 512 200)" = white ] && [ "$(pixel "$shot.tmp.png" 512 384)" != white ] &&
-        [ "$current" = "$previous" ]; then
+    if is_white "$shot.tmp.png" 512 200 && ! is_white "$shot.tmp.png" 512 384 && [ "$current" = "$previous" ]; then
         mv "$shot.tmp.png" "$shot"
         echo "Screenshot of the launcher: $PWD/$shot"
         exit 0
