@@ -96,8 +96,10 @@ bool prepareLauncher(HWND dialog) {
     // splash names simply has no splash images.
     char basePath[256];
     if (copyText(basePath, modulePath)) {
-        *findLastDot(basePath) = '\0';
-        loadSplashBitmaps(basePath);
+        if (char* dot = findLastDot(basePath)) {
+            *dot = '\0';
+            loadSplashBitmaps(basePath);
+        }
     }
 
     selectLauncherMode(dialog);
