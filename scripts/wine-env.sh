@@ -40,7 +40,7 @@ start_display() {
 # The template: a fresh prefix whose windows all live in one virtual desktop
 # (title bars are drawn, and closing a window is fast).
 wine_template() {
-    local template="${XDG_CACHE_HOME:-$HOME/.cache}/cdsetup/wine-template-$($WINE64 --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')"
+    local template="${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/cdsetup/wine-template-$($WINE64 --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')"
     if [ ! -f "$template/.complete" ]; then
         rm -rf "$template"
         mkdir -p "$template"
