@@ -12,6 +12,8 @@ namespace {
 constexpr DWORD kBackdropStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 static_assert(kBackdropStyle == 0x10CA0000, "caption, system menu, minimise box, fixed frame");
 
+// The GDI creation calls are not examined: without a back buffer the backdrop
+// paints nothing, and the launcher works all the same.
 void createBackBuffer(HWND window) {
     HDC windowDc = GetDC(window);
     programState.backBufferDc = CreateCompatibleDC(windowDc);

@@ -89,8 +89,9 @@ bool prepareLauncher(HWND dialog) {
     readSetupString("GAME_NAME", programState.gameName);
     if (isNoData(programState.gameName)) return false;
 
-    SetWindowTextA(dialog, programState.gameName);
-    SetWindowTextA(GetParent(dialog), programState.gameName);
+    // A title that cannot be set changes nothing else.
+    (void)SetWindowTextA(dialog, programState.gameName);
+    (void)SetWindowTextA(GetParent(dialog), programState.gameName);
 
     // SETUP.EXE looks for SETUP0.BMP to SETUP3.BMP; a path too long for the
     // splash names simply has no splash images.

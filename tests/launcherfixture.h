@@ -47,21 +47,15 @@ protected:
         }
     }
 
-    // A new disc with a description file: GAME_NAME, REG_NAME of the test's
-    // key and the first copy-list entry GAME.EXE, each unless the extra lines
-    // give the key themselves.
+    // A new disc with a description file: the extra lines, then GAME_NAME,
+    // REG_NAME of the test's key and COPYFILE_000=GAME.EXE. A key that stands
+    // twice is read where it stands first, so the extra lines win.
     void writeGame(const std::vector<std::string>& extra = {}, const std::string& gameName = "サンプル") {
         disc.reset();
         disc = std::make_unique<TempDisc>();
         std::string text = "[InstallInfo]\r\n";
-        for (const std::string& line : {"GAME_NAME=" + gameName, "REG_NAME=" + key.name(),
-                                        std::string("COPYFILE_000=GAME.EXE")}) {
-            const std::string name = line.substr(0, line.find('=') + 1);
-            bool given = false;
-            for (const std::string& other : extra) given = given || other.compare(0, name.size(), name) == 0;
-            if (!given) text += line + "\r\n";
-        }
         for (const std::string& line : extra) text += line + "\r\n";
+        text += "GAME_NAME=" + gameName + "\r\nREG_NAME=" + key.name() + "\r\nCOPYFILE_000=GAME.EXE\r\n";
         disc->writeFile(disc->setupFilePath().substr(disc->folder().size() + 1), text);
         copyText(programState.descriptionPath, disc->setupFilePath().c_str());
     }

@@ -65,6 +65,17 @@ std::vector<Visit> walk(const char* target, size_t stopAfter = 1000) {
     return context.visits;
 }
 
+std::vector<ShortcutEntry> shortcutGroups() {
+    std::vector<ShortcutEntry> groups;
+    walkShortcutList(
+        [](const ShortcutEntry& e, void* c) {
+            static_cast<std::vector<ShortcutEntry>*>(c)->push_back(e);
+            return true;
+        },
+        &groups);
+    return groups;
+}
+
 constexpr auto kFile = CopyEntryKind::file;
 constexpr auto kSubfolder = CopyEntryKind::subfolderMarker;
 constexpr auto kReset = CopyEntryKind::resetMarker;
@@ -173,13 +184,7 @@ TEST_F(SetupFileTest, ShortcutListRunsUntilAGroupLacksFolderNameOrTarget) {
            "SHORTCATFILE_01=README.TXT", "SHORTCATICON_01=GAME.EXE", "SHORTCATICONNUMBER_01=1",
            "SHORTCATDIR_02=サンプル", "SHORTCATNAME_02=欠け", "SHORTCATDIR_03=X", "SHORTCATNAME_03=Y",
            "SHORTCATFILE_03=Z"});
-    std::vector<ShortcutEntry> groups;
-    walkShortcutList(
-        [](const ShortcutEntry& e, void* c) {
-            static_cast<std::vector<ShortcutEntry>*>(c)->push_back(e);
-            return true;
-        },
-        &groups);
+    std::vector<ShortcutEntry> groups = shortcutGroups();
     ASSERT_EQ(groups.size(), 2u);
     EXPECT_TRUE(sameText(groups[0].description, "起動します"));
     EXPECT_FALSE(groups[0].hasIconFile);
@@ -196,14 +201,7 @@ TEST_F(SetupFileTest, ShortcutListRunsUntilAGroupLacksFolderNameOrTarget) {
     // Group 00 without its target: nothing at all, though 01 is complete.
     write({"SHORTCATDIR_00=A", "SHORTCATNAME_00=B", "SHORTCATDIR_01=A", "SHORTCATNAME_01=B",
            "SHORTCATFILE_01=C"});
-    groups.clear();
-    walkShortcutList(
-        [](const ShortcutEntry& e, void* c) {
-            static_cast<std::vector<ShortcutEntry>*>(c)->push_back(e);
-            return true;
-        },
-        &groups);
-    EXPECT_TRUE(groups.empty());
+    EXPECT_TRUE(shortcutGroups().empty());
 }
 
 }  // namespace
