@@ -8,21 +8,18 @@
 #include "app/launcher.h"
 #include "app/resource.h"
 #include "app/state.h"
+#include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 
 void relaunchFromCommandTail(const char* commandTail) {
-    char modulePath[264];
-    const DWORD length = GetModuleFileNameA(nullptr, modulePath, kPathSize);
-    if (length == 0 || length >= kPathSize) return;
-    char* backslash = findLastBackslash(modulePath);
-    if (backslash == nullptr) return;
-    backslash[1] = '\0';
+    char folder[kPathSize];
+    if (!getProgramFolder(folder)) return;
 
     // The tail goes in as it stands: no quotes are removed, no blanks trimmed.
     char path[264];
-    if (!joinText(path, {modulePath, commandTail})) return;
+    if (!joinText(path, {folder, commandTail})) return;
     // A failure of the shell is not reported.
-    (void)ShellExecuteA(nullptr, "open", path, nullptr, modulePath, SW_SHOW);
+    (void)ShellExecuteA(nullptr, "open", path, nullptr, folder, SW_SHOW);
 }
 
 void runSetup(HINSTANCE instance, int showCommand) {

@@ -19,17 +19,6 @@ bool joinText(char* dest, size_t destSize, std::initializer_list<const char*> pa
     return true;
 }
 
-bool appendText(char* dest, size_t destSize, const char* src) {
-    const size_t length = strnlen(dest, destSize);
-    const size_t srcLength = std::strlen(src);
-    if (length >= destSize || srcLength >= destSize - length) {
-        dest[0] = '\0';
-        return false;
-    }
-    std::memcpy(dest + length, src, srcLength + 1);
-    return true;
-}
-
 void copyTextCut(char* dest, size_t destSize, const char* src) {
     size_t length = 0;
     for (const char* p = src; *p != '\0';) {

@@ -8,15 +8,11 @@
 
 // dest = the parts, one after another.
 bool joinText(char* dest, size_t destSize, std::initializer_list<const char*> parts);
-// dest = dest + src.
-bool appendText(char* dest, size_t destSize, const char* src);
 
 template <size_t N>
 bool copyText(char (&dest)[N], const char* src) { return joinText(dest, N, {src}); }
 template <size_t N>
 bool joinText(char (&dest)[N], std::initializer_list<const char*> parts) { return joinText(dest, N, parts); }
-template <size_t N>
-bool appendText(char (&dest)[N], const char* src) { return appendText(dest, N, src); }
 
 // Copies as much of src as fits in destSize bytes with the terminator, never
 // splitting a double-byte character. For display texts only, never for paths.
