@@ -31,15 +31,6 @@ protected:
         readInstallRecord(folder);
         return folder;
     }
-    void setValue(const char* name, DWORD type, const void* data, DWORD size) {
-        HKEY handle;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.subKey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &handle, nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(handle, name, 0, type, static_cast<const BYTE*>(data), size);
-        RegCloseKey(handle);
-    }
-
     TempRegistryKey key;
     std::unique_ptr<TempDisc> disc;
 };
@@ -59,7 +50,7 @@ TEST_F(InstallRecordTest, WriteReadAndDeleteTheRecord) {
     writeInstallRecord("D:\\Again");  // a second install overwrites
     EXPECT_EQ(readRecord(), "D:\\Again");
 
-    setValue("Other", REG_DWORD, "\1\0\0\0", 4);
+    key.setValue("Other", REG_DWORD, "\1\0\0\0", 4);
     deleteInstallRecord();
     EXPECT_FALSE(key.exists());  // every value went, then the key
     EXPECT_EQ(readRecord(), kNoData);
@@ -68,17 +59,17 @@ TEST_F(InstallRecordTest, WriteReadAndDeleteTheRecord) {
 TEST_F(InstallRecordTest, ValuesThatDoNotEndWithin260BytesReadAsMissing) {
     ASSERT_TRUE(buildRegistrySubKey());
     const std::string longest(259, 'F');
-    setValue("InstallFolder", REG_SZ, longest.c_str(), 260);
+    key.setValue("InstallFolder", REG_SZ, longest.c_str(), 260);
     EXPECT_EQ(readRecord(), longest);
 
     const std::string tooLong(260, 'F');
-    setValue("InstallFolder", REG_SZ, tooLong.c_str(), 261);
+    key.setValue("InstallFolder", REG_SZ, tooLong.c_str(), 261);
     EXPECT_EQ(readRecord(), kNoData);
 
-    setValue("InstallFolder", REG_BINARY, tooLong.c_str(), 260);  // full, with no terminator
+    key.setValue("InstallFolder", REG_BINARY, tooLong.c_str(), 260);  // full, with no terminator
     EXPECT_EQ(readRecord(), kNoData);
 
-    setValue("InstallFolder", REG_EXPAND_SZ, "C:\\Typed", 9);  // the type is not examined
+    key.setValue("InstallFolder", REG_EXPAND_SZ, "C:\\Typed", 9);  // the type is not examined
     EXPECT_EQ(readRecord(), "C:\\Typed");
 }
 

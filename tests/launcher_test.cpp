@@ -18,7 +18,7 @@ TEST_F(LauncherTest, InitialisationFailsWithoutAGameName) {
         disc.reset();
         disc = std::make_unique<TempDisc>();
         disc->writeSetupFile({line});
-        disc->writeFile(disc->splashPath(0).substr(disc->folder().size() + 1), makeBitmapFile(4, 4, RGB(255, 0, 0)));
+        disc->writeSplash(0, makeBitmapFile(4, 4, RGB(255, 0, 0)));
         DialogDriver driver;
         EXPECT_EQ(runLauncher(), 0);
         EXPECT_TRUE(sameText(windowTitle(backdrop), "SETUP"));

@@ -53,10 +53,9 @@ protected:
     void writeGame(const std::vector<std::string>& extra = {}, const std::string& gameName = "サンプル") {
         disc.reset();
         disc = std::make_unique<TempDisc>();
-        std::string text = "[InstallInfo]\r\n";
-        for (const std::string& line : extra) text += line + "\r\n";
-        text += "GAME_NAME=" + gameName + "\r\nREG_NAME=" + key.name() + "\r\nCOPYFILE_000=GAME.EXE\r\n";
-        disc->writeFile(disc->setupFilePath().substr(disc->folder().size() + 1), text);
+        std::vector<std::string> lines = extra;
+        lines.insert(lines.end(), {"GAME_NAME=" + gameName, "REG_NAME=" + key.name(), "COPYFILE_000=GAME.EXE"});
+        disc->writeSetupFile(lines);
         copyText(programState.descriptionPath, disc->setupFilePath().c_str());
     }
 
@@ -69,13 +68,7 @@ protected:
         return folder;
     }
     void record(const std::string& folder) {
-        HKEY handle;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.subKey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &handle, nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(handle, "InstallFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                       static_cast<DWORD>(folder.size() + 1));
-        RegCloseKey(handle);
+        key.setValue("InstallFolder", REG_SZ, folder.c_str(), static_cast<DWORD>(folder.size() + 1));
     }
 
     INT_PTR runLauncher() {

@@ -26,9 +26,6 @@ COLORREF bufferPixel(int x, int y) { return GetPixel(programState.backBufferDc, 
 
 class SplashTest : public LauncherTest {
 protected:
-    void writeSplash(int slot, const std::string& bytes) {
-        disc->writeFile(disc->splashPath(slot).substr(disc->folder().size() + 1), bytes);
-    }
     // Runs the launcher until it is up, then cancels it.
     void showLauncher() {
         DialogDriver driver;
@@ -45,7 +42,7 @@ TEST_F(SplashTest, EachFileIsDrawnInItsCornerAndShownOnTheBackdrop) {
     } images[] = {{40, 30, RGB(255, 0, 0)}, {50, 20, RGB(0, 160, 0)}, {30, 45, RGB(0, 0, 255)},
                   {21, 21, RGB(200, 200, 0)}};
     for (int slot = 0; slot < 4; ++slot) {
-        writeSplash(slot, makeBitmapFile(images[slot].width, images[slot].height, images[slot].colour));
+        disc->writeSplash(slot, makeBitmapFile(images[slot].width, images[slot].height, images[slot].colour));
     }
     showLauncher();
 
@@ -70,9 +67,9 @@ TEST_F(SplashTest, EachFileIsDrawnInItsCornerAndShownOnTheBackdrop) {
 
 TEST_F(SplashTest, MissingFilesLeaveTheirCornersWhite) {
     writeGame();
-    writeSplash(2, makeBitmapFile(30, 30, RGB(0, 0, 255)));
+    disc->writeSplash(2, makeBitmapFile(30, 30, RGB(0, 0, 255)));
     // Slot 1 is wider than the backdrop: placed at a negative x and clipped.
-    writeSplash(1, makeBitmapFile(programState.screenWidth + 100, 10, RGB(255, 0, 0)));
+    disc->writeSplash(1, makeBitmapFile(programState.screenWidth + 100, 10, RGB(255, 0, 0)));
     showLauncher();
 
     EXPECT_EQ(programState.splashBitmaps[0], nullptr);
@@ -114,7 +111,7 @@ TEST_F(SplashTest, MalformedFilesAreNeitherKeptNorDrawn) {
     };
     for (const auto& c : cases) {
         writeGame();
-        writeSplash(0, c.bytes);
+        disc->writeSplash(0, c.bytes);
         loadSplashBitmaps(disc->programPath().substr(0, disc->programPath().size() - 4).c_str());
         EXPECT_EQ(programState.splashBitmaps[0], nullptr) << c.what;
     }
@@ -122,7 +119,7 @@ TEST_F(SplashTest, MalformedFilesAreNeitherKeptNorDrawn) {
     // A well-formed file with bytes after its bitmap is kept; one held open by
     // another program is not read.
     writeGame();
-    writeSplash(0, good + "trailing");
+    disc->writeSplash(0, good + "trailing");
     const std::string base = disc->programPath().substr(0, disc->programPath().size() - 4);
     loadSplashBitmaps(base.c_str());
     ASSERT_NE(programState.splashBitmaps[0], nullptr);

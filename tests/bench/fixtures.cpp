@@ -64,7 +64,7 @@ TempDisc::~TempDisc() {
     removeTree(folder_);
 }
 
-void TempDisc::writeSetupFile(std::initializer_list<std::string> lines) {
+void TempDisc::writeSetupFile(const std::vector<std::string>& lines) {
     std::string text = "[InstallInfo]\r\n";
     for (const std::string& line : lines) text += line + "\r\n";
     writeFile(baseName_ + ".INI", text);
@@ -81,6 +81,10 @@ void TempDisc::writeFile(const std::string& relativePath, const std::string& byt
     if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size())
         ADD_FAILURE() << "cannot write " << target << ", error " << GetLastError();
     CloseHandle(file);
+}
+
+void TempDisc::writeSplash(int index, const std::string& bytes) {
+    writeFile(baseName_ + std::to_string(index) + ".BMP", bytes);
 }
 
 void TempDisc::makeFolder(const std::string& relativePath) {
@@ -109,6 +113,19 @@ bool TempRegistryKey::exists() const {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
+}
+
+void TempRegistryKey::setValue(const char* valueName, DWORD type, const void* data, DWORD size) const {
+    HKEY key;
+    const LSTATUS status = RegCreateKeyExA(HKEY_CURRENT_USER, subKey().c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                           nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot create HKCU\\" << subKey() << ", error " << status;
+        return;
+    }
+    if (RegSetValueExA(key, valueName, 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS)
+        ADD_FAILURE() << "cannot set " << valueName << " in HKCU\\" << subKey();
+    RegCloseKey(key);
 }
 
 bool TempRegistryKey::readFolder(std::string* folder) const {

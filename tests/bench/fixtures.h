@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/bench/fakes.h"
 
@@ -23,7 +24,8 @@ public:
 
     // Writes the description file: "[InstallInfo]" and then the lines, CRLF
     // after each; the lines are code page 932 bytes as given.
-    void writeSetupFile(std::initializer_list<std::string> lines);
+    void writeSetupFile(const std::vector<std::string>& lines);
+    void writeSplash(int index, const std::string& bytes);
     void writeFile(const std::string& relativePath, const std::string& bytes);
     void makeFolder(const std::string& relativePath);
 
@@ -48,6 +50,8 @@ public:
     const std::string& name() const { return name_; }      // for REG_NAME
     std::string subKey() const { return "Software\\" + name_; }
     bool exists() const;
+    // Creates the key when needed and sets one value.
+    void setValue(const char* valueName, DWORD type, const void* data, DWORD size) const;
     // The REG_SZ value "InstallFolder" of the key, if it exists.
     bool readFolder(std::string* folder) const;
 private:
