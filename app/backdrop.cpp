@@ -1,6 +1,6 @@
 #include "app/backdrop.h"
 
-#include "app/resource.h"
+#include "res/resource.h"
 #include "app/state.h"
 
 #ifndef _WIN64

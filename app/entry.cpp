@@ -6,7 +6,7 @@
 
 #include "app/backdrop.h"
 #include "app/launcher.h"
-#include "app/resource.h"
+#include "res/resource.h"
 #include "app/state.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"

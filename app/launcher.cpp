@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/resource.h"
+#include "res/resource.h"
 #include "app/splash.h"
 #include "app/state.h"
 #include "setupdata/installrecord.h"

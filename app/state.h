@@ -4,7 +4,19 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
+
 constexpr int kPathSize = 260;  // a path with its terminator
+
+// What the progress dialog hands to the copy worker.
+struct CopyJob {
+    HWND dialog;  // the progress dialog, set before the worker starts
+    // 1 once the user asked to cancel. One writer (the dialog's thread) and one
+    // reader (the worker), which only needs to see the store eventually.
+    std::atomic<std::int32_t> cancel;
+};
+static_assert(sizeof(std::atomic<std::int32_t>) == 4, "the cancel flag is one 32-bit word");
 
 struct ProgramState {
     // entry and backdrop
@@ -25,6 +37,18 @@ struct ProgramState {
 
     // install record key: "Software\" + REG_NAME, formed by the installed-copy check
     char registrySubKey[kPathSize];
+
+    // installer: written by the folder dialog only, read by the copy worker
+    char installFolder[kPathSize];
+    char defaultDirName[261];
+    DWORD totalBytes;  // the copy list's size as the folder dialog shows it
+    CopyJob copyJob;
+
+    // uninstaller: the folder read from the install record when its dialog opens
+    char recordedFolder[kPathSize];
+
+    // game launch: the display settings captured by the run action
+    DEVMODEA currentDisplayMode;
 };
 
 extern ProgramState programState;

@@ -1,59 +1,79 @@
-#!/usr/bin/env python3
-"""Checks the shipped SETUP.EXE: what it is built for, its resources and the
-DLLs it needs, read straight from the PE file.
+#!/usr/bin/python3
+"""Checks the shipped SETUP.EXE: what it is built for, its dialog templates,
+icon and manifest, and the DLLs it needs, read straight from the PE file.
 
     check-artifact.py SETUP.EXE
 
 Prints one line per check and exits 1 when any check fails (2 when the file
-cannot be read as a PE file at all).
+cannot be read as a PE file at all). The PE structures are read with Debian's
+python3-pefile; the dialog templates with the reader below.
 """
 
 import struct
 import sys
 import xml.etree.ElementTree as ET
 
+import pefile
+
 RT_ICON = 3
 RT_DIALOG = 5
 RT_GROUP_ICON = 14
 RT_MANIFEST = 24
 
-IMAGE_FILE_MACHINE_I386 = 0x14C
-PE32_MAGIC = 0x10B
-PE32_PLUS_MAGIC = 0x20B
-SUBSYSTEM_WINDOWS_GUI = 2
-
-DIR_IMPORT = 1
-DIR_RESOURCE = 2
-DIR_DELAY_IMPORT = 13
-
 WS_POPUP = 0x80000000
 WS_CHILD = 0x40000000
 WS_VISIBLE = 0x10000000
 WS_CAPTION = 0x00C00000
+WS_BORDER = 0x00800000
 WS_GROUP = 0x00020000
 WS_TABSTOP = 0x00010000
 DS_SETFONT = 0x40
 DS_MODALFRAME = 0x80
 DS_CENTER = 0x800
 BS_PUSHBUTTON = 0x0
+BS_DEFPUSHBUTTON = 0x1
+BS_CENTER = 0x300
+BS_VCENTER = 0xC00
+SS_LEFT = 0x0
 SS_CENTER = 0x1
+SS_CENTERIMAGE = 0x200
+SS_SUNKEN = 0x1000
+PBS_SMOOTH = 0x1
 
 BUTTON_ATOM = 0x80
 STATIC_ATOM = 0x82
-
-DIALOG_ID = 101
-DIALOG_STYLE = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER | DS_SETFONT
-DIALOG_FONT = "\uff2d\uff33 \uff30\u30b4\u30b7\u30c3\u30af"  # MS P Gothic, full-width letters
-BUTTON_STYLE = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON
-STATIC_STYLE = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_CENTER
-# (id, class atom, text, x, y, cx, cy, style), in template order.
-DIALOG_CONTROLS = [
-    (1003, BUTTON_ATOM, "\u5b9f\u884c", 55, 60, 45, 14, BUTTON_STYLE),
-    (2, BUTTON_ATOM, "\u30ad\u30e3\u30f3\u30bb\u30eb", 105, 60, 45, 14, BUTTON_STYLE),
-    (1002, BUTTON_ATOM, "\u30a4\u30f3\u30b9\u30c8\u30fc\u30eb", 5, 60, 45, 14, BUTTON_STYLE),
-    (1010, STATIC_ATOM, "", 5, 15, 150, 30, STATIC_STYLE),
-]
+PROGRESS_CLASS = "msctls_progress32"
 CLASS_NAMES = {BUTTON_ATOM: "button", STATIC_ATOM: "static"}
+NO_ID = 0xFFFF  # -1 in a DIALOG template's 16-bit id field
+
+FONT = (9, "\uff2d\uff33 \uff30\u30b4\u30b7\u30c3\u30af")  # MS P Gothic, full-width letters
+CENTRED_DIALOG = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER | DS_SETFONT
+BUTTON = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON
+LABEL = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT
+
+# id: (title, style, width, height, controls); each control is
+# (id, class, text, x, y, cx, cy, style), in template order.
+DIALOGS = {
+    101: ("", CENTRED_DIALOG, 159, 79, [
+        (1003, BUTTON_ATOM, "\u5b9f\u884c", 55, 60, 45, 14, BUTTON),
+        (2, BUTTON_ATOM, "\u30ad\u30e3\u30f3\u30bb\u30eb", 105, 60, 45, 14, BUTTON),
+        (1002, BUTTON_ATOM, "\u30a4\u30f3\u30b9\u30c8\u30fc\u30eb", 5, 60, 45, 14, BUTTON),
+        (1010, STATIC_ATOM, "", 5, 15, 150, 30, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_CENTER),
+    ]),
+    102: ("インストール中．．．", CENTRED_DIALOG, 174, 75, [
+        (2, BUTTON_ATOM, "キャンセル", 60, 50, 55, 15, BUTTON),
+        (NO_ID, STATIC_ATOM, "ただいまインストールしています。しばらくお待ち下さい。", 5, 10, 161, 8, LABEL),
+        (1001, PROGRESS_CLASS, "", 10, 30, 150, 11, WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH),
+    ]),
+    103: ("インストールするフォルダの指定", CENTRED_DIALOG, 235, 95, [
+        (1, BUTTON_ATOM, "インストール開始", 80, 60, 70, 19, BUTTON | BS_CENTER | BS_VCENTER),
+        (2, BUTTON_ATOM, "インストール中止", 155, 60, 70, 20, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON),
+        (1007, BUTTON_ATOM, "インストール先の変更", 5, 60, 70, 19, BUTTON),
+        (NO_ID, STATIC_ATOM, "インストール先", 5, 10, 44, 8, LABEL),
+        (1008, STATIC_ATOM, "", 10, 23, 210, 12, WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTERIMAGE),
+        (1009, STATIC_ATOM, "", 10, 40, 210, 12, WS_CHILD | WS_VISIBLE | SS_SUNKEN),
+    ]),
+}
 
 ICON_GROUP_ID = 106
 ICON_SIZES = [16, 32]
@@ -62,144 +82,48 @@ MANIFEST_ID = 1
 MANIFEST_NS = "{urn:schemas-microsoft-com:asm.v1}"
 MANIFEST_DESCRIPTION = "\u30a4\u30f3\u30b9\u30c8\u30fc\u30e9"
 
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
-                "comctl32.dll", "shlwapi.dll", "msvcrt.dll"}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+               "comctl32.dll", "shlwapi.dll", "msvcrt.dll"}
 
 
 class Malformed(Exception):
     pass
 
 
-# --- the PE file --------------------------------------------------------------
-
-class PeFile:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise Malformed("no MZ header")
-        pe = self.u32(0x3C)
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise Malformed("no PE signature")
-        self.machine, section_count = struct.unpack_from("<HH", data, pe + 4)
-        optional_size = self.u16(pe + 20)
-        optional = pe + 24
-        self.magic = self.u16(optional)
-        if self.magic == PE32_MAGIC:
-            dirs_at = optional + 96
-        elif self.magic == PE32_PLUS_MAGIC:
-            dirs_at = optional + 112
-        else:
-            raise Malformed(f"unknown optional header magic {self.magic:#x}")
-        self.subsystem = self.u16(optional + 68)
-        dir_count = self.u32(dirs_at - 4)
-        self.directories = [struct.unpack_from("<II", data, dirs_at + 8 * i) for i in range(min(dir_count, 16))]
-        self.sections = []
-        table = optional + optional_size
-        for i in range(section_count):
-            virtual_size, rva, raw_size, raw_offset = struct.unpack_from("<IIII", data, table + 40 * i + 8)
-            self.sections.append((rva, max(virtual_size, raw_size), raw_offset, raw_size))
-
-    def u16(self, offset):
-        return self._unpack("<H", offset)
-
-    def u32(self, offset):
-        return self._unpack("<I", offset)
-
-    def _unpack(self, fmt, offset):
-        try:
-            return struct.unpack_from(fmt, self.data, offset)[0]
-        except struct.error:
-            raise Malformed(f"read past the end of the file at {offset:#x}") from None
-
-    def offset_of(self, rva):
-        for start, size, raw_offset, raw_size in self.sections:
-            if start <= rva < start + size:
-                if rva - start >= raw_size:
-                    raise Malformed(f"RVA {rva:#x} has no file data")
-                return raw_offset + rva - start
-        raise Malformed(f"RVA {rva:#x} is in no section")
-
-    def read(self, rva, size):
-        offset = self.offset_of(rva)
-        if offset + size > len(self.data):
-            raise Malformed(f"{size} bytes at RVA {rva:#x} run past the end of the file")
-        return self.data[offset:offset + size]
-
-    def c_string(self, rva):
-        offset = self.offset_of(rva)
-        end = self.data.find(b"\0", offset)
-        if end < 0:
-            raise Malformed(f"unterminated string at RVA {rva:#x}")
-        return self.data[offset:end].decode("ascii", "replace")
-
-    def directory(self, index):
-        return self.directories[index] if index < len(self.directories) else (0, 0)
-
+# --- what pefile reads ---------------------------------------------------------------
 
 def read_resources(pe):
-    """{(type, name): {language: bytes}} for numeric types and names; named
+    """{(type, name): bytes} for the first language of every resource; named
     entries are keyed by their string."""
-    rva, size = pe.directory(DIR_RESOURCE)
-    if rva == 0:
-        return {}
-    base = pe.offset_of(rva)
-
-    def entries(offset):
-        named, numbered = struct.unpack_from("<HH", pe.data, base + offset + 12)
-        for i in range(named + numbered):
-            name, target = struct.unpack_from("<II", pe.data, base + offset + 16 + 8 * i)
-            if name & 0x80000000:
-                at = base + (name & 0x7FFFFFFF)
-                length = pe.u16(at)
-                name = pe.data[at + 2:at + 2 + 2 * length].decode("utf-16-le")
-            yield name, target
-
     resources = {}
-    for type_id, type_dir in entries(0):
-        if not type_dir & 0x80000000:
-            raise Malformed("resource type entry is not a directory")
-        for name, name_dir in entries(type_dir & 0x7FFFFFFF):
-            if not name_dir & 0x80000000:
-                raise Malformed("resource name entry is not a directory")
-            for language, leaf in entries(name_dir & 0x7FFFFFFF):
-                if leaf & 0x80000000:
-                    raise Malformed("resource language entry is a directory")
-                data_rva, data_size = struct.unpack_from("<II", pe.data, base + leaf)
-                resources.setdefault((type_id, name), {})[language] = pe.read(data_rva, data_size)
+    root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    if root is None:
+        return resources
+
+    def key(entry):
+        return str(entry.name) if entry.name is not None else entry.id
+
+    for type_entry in root.entries:
+        for name_entry in getattr(type_entry, "directory", None).entries:
+            languages = name_entry.directory.entries
+            if not languages:
+                continue
+            data = languages[0].data.struct
+            resources[(key(type_entry), key(name_entry))] = pe.get_data(data.OffsetToData, data.Size)
     return resources
 
 
-def resource(resources, type_id, name):
-    """The resource's data (the first language when there are several), or None."""
-    languages = resources.get((type_id, name))
-    return next(iter(languages.values())) if languages else None
+def imports(pe):
+    """[(dll, [name or ordinal, ...], delay_loaded)]"""
+    result = []
+    for attribute, delayed in (("DIRECTORY_ENTRY_IMPORT", False), ("DIRECTORY_ENTRY_DELAY_IMPORT", True)):
+        for entry in getattr(pe, attribute, []):
+            symbols = [s.name.decode("ascii") if s.name is not None else s.ordinal for s in entry.imports]
+            result.append((entry.dll.decode("ascii"), symbols, delayed))
+    return result
 
 
-def imported_dlls(pe):
-    names = []
-    rva, _ = pe.directory(DIR_IMPORT)
-    if rva:
-        while True:
-            descriptor = pe.read(rva, 20)
-            if descriptor == bytes(20):
-                break
-            names.append(pe.c_string(struct.unpack_from("<I", descriptor, 12)[0]))
-            rva += 20
-    rva, _ = pe.directory(DIR_DELAY_IMPORT)
-    if rva:
-        while True:
-            descriptor = pe.read(rva, 32)
-            if descriptor == bytes(32):
-                break
-            attributes, name = struct.unpack_from("<II", descriptor, 0)
-            if not attributes & 1:
-                raise Malformed("delay-load descriptor with virtual addresses")
-            names.append(pe.c_string(name) + " (delay-loaded)")
-            rva += 32
-    return names
-
-
-# --- dialog templates -------------------------------------------------------------
+# --- dialog templates ----------------------------------------------------------------
 
 class Reader:
     def __init__(self, data):
@@ -271,16 +195,23 @@ def parse_dialog(data):
     return dialog
 
 
-def class_atom(value):
-    """Predefined classes may be written as an atom or by name."""
+def class_key(value):
+    """Predefined classes may be written as an atom or by name; others by name."""
     if isinstance(value, str):
         for atom, name in CLASS_NAMES.items():
             if value.lower() == name:
                 return atom
+        return value.lower()
     return value
 
 
-# --- the checks -----------------------------------------------------------------------
+def describe(value):
+    if isinstance(value, int):
+        return CLASS_NAMES.get(value, f"#{value:#x}")
+    return repr(value)
+
+
+# --- the checks ------------------------------------------------------------------------
 
 class Report:
     def __init__(self):
@@ -296,57 +227,56 @@ class Report:
         """Runs one group of checks; a malformed structure fails the group."""
         try:
             fn(self, *args)
-        except (Malformed, struct.error, UnicodeDecodeError, IndexError) as e:
+        except (Malformed, pefile.PEFormatError, struct.error, UnicodeDecodeError, IndexError,
+                AttributeError) as e:
             self.check(name, False, f"cannot be read: {e}")
 
 
 def check_header(report, pe):
-    report.check("optional header is PE32", pe.magic == PE32_MAGIC, f"magic {pe.magic:#x}, want {PE32_MAGIC:#x}")
-    report.check("machine is i386", pe.machine == IMAGE_FILE_MACHINE_I386,
-                 f"machine {pe.machine:#x}, want {IMAGE_FILE_MACHINE_I386:#x}")
-    report.check("subsystem is Windows GUI", pe.subsystem == SUBSYSTEM_WINDOWS_GUI,
-                 f"subsystem {pe.subsystem}, want {SUBSYSTEM_WINDOWS_GUI}")
+    magic = pe.OPTIONAL_HEADER.Magic
+    machine = pe.FILE_HEADER.Machine
+    subsystem = pe.OPTIONAL_HEADER.Subsystem
+    report.check("optional header is PE32", magic == pefile.OPTIONAL_HEADER_MAGIC_PE, f"magic {magic:#x}")
+    report.check("machine is i386", machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
+                 f"machine {machine:#x}")
+    report.check("subsystem is Windows GUI", subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"],
+                 f"subsystem {subsystem}")
 
 
-def describe_text(value):
-    return repr(value) if not isinstance(value, int) else f"#{value:#x}"
-
-
-def check_dialog(report, resources):
-    data = resource(resources, RT_DIALOG, DIALOG_ID)
-    if not report.check(f"dialog {DIALOG_ID} present", data is not None):
+def check_dialog(report, resources, dialog_id):
+    title, style, width, height, expected = DIALOGS[dialog_id]
+    name = f"dialog {dialog_id}"
+    data = resources.get((RT_DIALOG, dialog_id))
+    if not report.check(f"{name} present", data is not None):
         return
     dialog = parse_dialog(data)
     kind = "DIALOGEX" if dialog["extended"] else "DIALOG"
-    report.check(f"dialog {DIALOG_ID} style", dialog["style"] == DIALOG_STYLE,
-                 f"{kind}, {dialog['style']:#010x}, want {DIALOG_STYLE:#010x}")
-    report.check(f"dialog {DIALOG_ID} size", dialog["rect"][2:] == (159, 79),
-                 f"{dialog['rect'][2]}x{dialog['rect'][3]}, want 159x79")
-    report.check(f"dialog {DIALOG_ID} title is empty", dialog["title"] == "", repr(dialog["title"]))
-    report.check(f"dialog {DIALOG_ID} font", dialog["font"] == (9, DIALOG_FONT),
-                 f"{dialog['font']!r}, want {(9, DIALOG_FONT)!r}")
+    report.check(f"{name} style", dialog["style"] == style, f"{kind}, {dialog['style']:#010x}, want {style:#010x}")
+    report.check(f"{name} size", dialog["rect"][2:] == (width, height),
+                 f"{dialog['rect'][2]}x{dialog['rect'][3]}, want {width}x{height}")
+    report.check(f"{name} title", dialog["title"] == title, f"{dialog['title']!r}, want {title!r}")
+    report.check(f"{name} font", dialog["font"] == FONT, f"{dialog['font']!r}, want {FONT!r}")
     controls = dialog["controls"]
-    report.check(f"dialog {DIALOG_ID} has four controls", len(controls) == len(DIALOG_CONTROLS),
-                 f"{len(controls)} controls")
-    for index, (want, got) in enumerate(zip(DIALOG_CONTROLS, controls)):
-        item_id, atom, text, x, y, cx, cy, style = want
+    report.check(f"{name} has {len(expected)} controls", len(controls) == len(expected), f"{len(controls)} controls")
+    for index, (want, got) in enumerate(zip(expected, controls)):
+        item_id, cls, text, x, y, cx, cy, item_style = want
         problems = []
         if got["id"] != item_id:
             problems.append(f"id {got['id']}, want {item_id}")
-        if class_atom(got["class"]) != atom:
-            problems.append(f"class {describe_text(got['class'])}, want {CLASS_NAMES[atom]}")
+        if class_key(got["class"]) != class_key(cls):
+            problems.append(f"class {describe(got['class'])}, want {describe(cls)}")
         if (got["text"] or "") != text:
-            problems.append(f"text {describe_text(got['text'])}, want {text!r}")
+            problems.append(f"text {describe(got['text'])}, want {text!r}")
         if got["rect"] != (x, y, cx, cy):
             problems.append(f"at {got['rect'][:2]} size {got['rect'][2:]}, want {(x, y)} size {(cx, cy)}")
-        if got["style"] != style:
-            problems.append(f"style {got['style']:#010x}, want {style:#010x}")
-        report.check(f"dialog {DIALOG_ID} control {index + 1} (id {item_id}, {CLASS_NAMES[atom]} {text!r})",
+        if got["style"] != item_style:
+            problems.append(f"style {got['style']:#010x}, want {item_style:#010x}")
+        report.check(f"{name} control {index + 1} (id {item_id}, {describe(cls)} {text!r})",
                      not problems, "; ".join(problems))
 
 
 def check_icon(report, resources):
-    data = resource(resources, RT_GROUP_ICON, ICON_GROUP_ID)
+    data = resources.get((RT_GROUP_ICON, ICON_GROUP_ID))
     if not report.check(f"icon group {ICON_GROUP_ID} present", data is not None):
         return
     reserved, kind, count = struct.unpack_from("<HHH", data)
@@ -362,7 +292,7 @@ def check_icon(report, resources):
         name = f"icon group {ICON_GROUP_ID} image {i + 1} ({width}x{height}, RT_ICON {icon_id})"
         report.check(f"{name} has 16 colours", colours == 16 and bits == 4,
                      f"colour count {colours}, {bits} bits per pixel")
-        image = resource(resources, RT_ICON, icon_id)
+        image = resources.get((RT_ICON, icon_id))
         if not report.check(f"{name} image present", image is not None):
             continue
         header_size, dib_width, dib_height, _, dib_bits = struct.unpack_from("<IiiHH", image)
@@ -375,7 +305,7 @@ def check_icon(report, resources):
 
 
 def check_manifest(report, resources):
-    data = resource(resources, RT_MANIFEST, MANIFEST_ID)
+    data = resources.get((RT_MANIFEST, MANIFEST_ID))
     if not report.check(f"manifest {MANIFEST_ID} present", data is not None):
         return
     try:
@@ -404,10 +334,11 @@ def check_manifest(report, resources):
 
 
 def check_imports(report, pe):
-    names = imported_dlls(pe)
-    report.check("imports read", bool(names), ", ".join(names) if names else "no imported DLLs")
-    for name in names:
-        report.check(f"import {name} is a system DLL", name.lower() in ALLOWED_DLLS)
+    found = imports(pe)
+    report.check("imports read", bool(found), ", ".join(dll for dll, _, _ in found) or "no imported DLLs")
+    for dll, _, delayed in found:
+        report.check(f"import {dll}{' (delay-loaded)' if delayed else ''} is a system DLL",
+                     dll.lower() in SYSTEM_DLLS)
 
 
 def main(argv):
@@ -416,19 +347,19 @@ def main(argv):
         return 2
     report = Report()
     try:
-        with open(argv[1], "rb") as f:
-            pe = PeFile(f.read())
-    except (OSError, Malformed, struct.error) as e:
+        pe = pefile.PE(argv[1])
+    except (OSError, pefile.PEFormatError) as e:
         report.check("PE file", False, str(e))
         return 2
     print(f"Checking {argv[1]}")
     report.guarded("PE headers", check_header, pe)
     try:
         resources = read_resources(pe)
-    except (Malformed, struct.error, UnicodeDecodeError) as e:
+    except (pefile.PEFormatError, AttributeError) as e:
         report.check("resource directory", False, f"cannot be read: {e}")
         resources = {}
-    report.guarded(f"dialog {DIALOG_ID}", check_dialog, resources)
+    for dialog_id in DIALOGS:
+        report.guarded(f"dialog {dialog_id}", check_dialog, resources, dialog_id)
     report.guarded(f"icon group {ICON_GROUP_ID}", check_icon, resources)
     report.guarded(f"manifest {MANIFEST_ID}", check_manifest, resources)
     report.guarded("imports", check_imports, pe)

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build python3 googletest
+    cmake ninja-build python3 python3-pefile googletest
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils imagemagick

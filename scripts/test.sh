@@ -9,7 +9,7 @@ scripts/setup-machine.sh
 scripts/build.sh
 
 echo "== Checking the shipped program"
-python3 scripts/check-artifact.py build/i686/SETUP.EXE
+/usr/bin/python3 scripts/check-artifact.py build/i686/SETUP.EXE
 
 echo "== Running the tests under Wine"
 source scripts/wine-env.sh

@@ -68,3 +68,28 @@ const char* lastPathComponent(const char* path) {
     }
     return component;
 }
+
+bool staysInsideFolder(const char* relativePath) {
+    // Each component is judged when its separator or the terminator is reached.
+    int dots = 0;
+    bool onlyDotsAndBlanks = true;
+    for (const char* p = relativePath;; p = CharNextA(p)) {
+        const bool singleByte = !IsDBCSLeadByte(static_cast<BYTE>(*p));
+        if (singleByte && *p == ':') return false;
+        if (*p == '\0' || (singleByte && (*p == '\\' || *p == '/'))) {
+            // Windows drops trailing dots and blanks from a component.
+            if (onlyDotsAndBlanks && dots >= 2) return false;
+            if (*p == '\0') return true;
+            dots = 0;
+            onlyDotsAndBlanks = true;
+        } else if (singleByte && *p == '.') {
+            ++dots;
+        } else if (!(singleByte && *p == ' ')) {
+            onlyDotsAndBlanks = false;
+        }
+    }
+}
+
+bool isSafeShortcutFolder(const char* folderName) {
+    return folderName[0] != '\0' && staysInsideFolder(folderName);
+}

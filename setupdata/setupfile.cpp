@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "setupdata/safefolder.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -64,6 +65,9 @@ bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* contex
     char programFolder[kPathSize];
     char copyDir[kPathSize];
     char subfolder[kPathSize] = "";
+    // False after a marker that was refused or did not fit: the entries up to
+    // the next reset marker have no place inside the target then.
+    bool subfolderUsable = true;
     const bool haveProgramFolder = getProgramFolder(programFolder);
     readSetupStringOrEmpty("COPYDIR", copyDir);
 
@@ -82,25 +86,28 @@ bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* contex
         CopyEntry entry = {};
         entry.index = index;
         entry.value = value;
+        // An entry that would reach outside the target folder gets no target.
+        const bool confined = targetFolder != nullptr && staysInsideFolder(value);
         if (value[0] != '\\') {
             entry.kind = CopyEntryKind::file;
             sourceFits = haveProgramFolder && joinText(source, {programFolder, copyDir, value});
-            targetFits = targetFolder != nullptr && joinText(target, {targetFolder, subfolder, "\\", value});
+            targetFits = confined && subfolderUsable && joinText(target, {targetFolder, subfolder, "\\", value});
         } else if (value[1] != '\0') {
             entry.kind = CopyEntryKind::subfolderMarker;
-            targetFits = targetFolder != nullptr && joinText(target, {targetFolder, value});
+            targetFits = confined && joinText(target, {targetFolder, value});
         } else {
             entry.kind = CopyEntryKind::resetMarker;
-            targetFits = targetFolder != nullptr && joinText(target, {targetFolder, subfolder});
+            targetFits = targetFolder != nullptr && subfolderUsable && joinText(target, {targetFolder, subfolder});
         }
         entry.sourcePath = sourceFits ? source : nullptr;
         entry.targetPath = targetFits ? target : nullptr;
         if (!visit(entry, context)) return false;
 
         if (entry.kind == CopyEntryKind::subfolderMarker) {
-            copyText(subfolder, value);
+            subfolderUsable = (targetFolder == nullptr || targetFits) && copyText(subfolder, value);
         } else if (entry.kind == CopyEntryKind::resetMarker) {
             subfolder[0] = '\0';
+            subfolderUsable = true;
         }
     }
 }

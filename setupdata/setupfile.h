@@ -42,7 +42,8 @@ struct CopyEntry {
     // Subfolder marker: target + marker, the folder it makes.
     // Reset marker: target + current subfolder, the folder it closes (the
     // target itself when no subfolder is current).
-    // nullptr when the walk has no target folder, or when the path does not fit.
+    // nullptr when the walk has no target folder, when the path does not fit,
+    // or when the entry would reach outside the target (staysInsideFolder).
     const char* targetPath;
 };
 

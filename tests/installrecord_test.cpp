@@ -15,10 +15,10 @@ namespace {
 class InstallRecordTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        programState = ProgramState{};
+        resetProgramState();
         useRegName("REG_NAME=" + key.name());
     }
-    void TearDown() override { programState = ProgramState{}; }
+    void TearDown() override { resetProgramState(); }
 
     void useRegName(const std::string& line) {
         disc.reset();

@@ -12,7 +12,7 @@
 
 #include "app/backdrop.h"
 #include "app/launcher.h"
-#include "app/resource.h"
+#include "res/resource.h"
 #include "app/state.h"
 #include "setupdata/text.h"
 #include "tests/bench/dialogs.h"
@@ -22,17 +22,26 @@
 class LauncherTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // What the entry made once: the backdrop and its back buffer.
         static ProgramState made = {};
         static HWND window = nullptr;
         if (window == nullptr) {
-            programState = ProgramState{};
+            resetProgramState();
             programState.instance = GetModuleHandleA(nullptr);
             ASSERT_TRUE(registerBackdropClass());
             window = createBackdropWindow(SW_SHOWNORMAL);
             ASSERT_NE(window, nullptr);
-            made = programState;
+            made.screenWidth = programState.screenWidth;
+            made.screenHeight = programState.screenHeight;
+            made.backBufferDc = programState.backBufferDc;
+            made.backBufferBitmap = programState.backBufferBitmap;
         }
-        programState = made;
+        resetProgramState();
+        programState.instance = GetModuleHandleA(nullptr);
+        programState.screenWidth = made.screenWidth;
+        programState.screenHeight = made.screenHeight;
+        programState.backBufferDc = made.backBufferDc;
+        programState.backBufferBitmap = made.backBufferBitmap;
         backdrop = window;
         const RECT all = {0, 0, programState.screenWidth, programState.screenHeight};
         FillRect(programState.backBufferDc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));

@@ -113,4 +113,19 @@ TEST(LastPathComponent, StartsAfterTheLastSeparatorCharacter) {
     }
 }
 
+TEST(ConfinementRule, RefusesDrivesStreamsAndClimbingComponents) {
+    for (const char* inside : {"GAME.EXE", "BIN\\GAME.EXE", "\\BGM", "..GAME", "GAME..", "a.b\\.\\c", "表\\..x",
+                               "ソ..", "サンプル"}) {
+        EXPECT_TRUE(staysInsideFolder(inside)) << readable(inside);
+        EXPECT_TRUE(isSafeShortcutFolder(inside)) << readable(inside);
+    }
+    for (const char* outside : {"..", "..\\GAME.EXE", "\\..\\X", "BIN/../../X", "BIN\\...\\X", "BIN\\.. \\X",
+                                "C:\\X", "C:X", "GAME.EXE:stream", "表\\.."}) {
+        EXPECT_FALSE(staysInsideFolder(outside)) << readable(outside);
+        EXPECT_FALSE(isSafeShortcutFolder(outside)) << readable(outside);
+    }
+    EXPECT_TRUE(staysInsideFolder(""));
+    EXPECT_FALSE(isSafeShortcutFolder(""));  // would be the Programs folder itself
+}
+
 }  // namespace

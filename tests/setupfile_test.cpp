@@ -14,8 +14,8 @@ namespace {
 
 class SetupFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { programState = ProgramState{}; }
-    void TearDown() override { programState = ProgramState{}; }
+    void SetUp() override { resetProgramState(); }
+    void TearDown() override { resetProgramState(); }
 
     // A new disc for every file: Wine caches description files by name.
     void write(std::initializer_list<std::string> lines) {
@@ -176,6 +176,20 @@ TEST_F(SetupFileTest, PathsThatDoNotFitAreWithheldNotCut) {
     EXPECT_EQ(visits[1].target, "-");
     const std::string fitting = "C:\\" + std::string(54, 'T');  // 259 bytes
     EXPECT_EQ(walk(fitting.c_str())[0].target, fitting + "\\" + longName);
+}
+
+TEST_F(SetupFileTest, EntriesReachingOutsideTheTargetGetNoTargetAndNeitherDoTheirFiles) {
+    write({"COPYFILE_000=..\\EVIL.DAT", "COPYFILE_001=\\..\\OUT", "COPYFILE_002=IN.DAT", "COPYFILE_003=\\",
+           "COPYFILE_004=C:\\EVIL.DAT", "COPYFILE_005=\\" + std::string(250, 'S'), "COPYFILE_006=IN.DAT",
+           "COPYFILE_007=\\", "COPYFILE_008=OK.DAT"});
+    const std::string dst = "C:\\" + std::string(20, 'T');
+    const std::vector<Visit> visits = walk(dst.c_str());
+    ASSERT_EQ(visits.size(), 9u);
+    // Refused or too long markers leave their files and the reset that closes
+    // them without a target; the source of a refused file is still read.
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(visits[i].target, "-") << i;
+    EXPECT_EQ(visits[0].source, disc->folder() + "\\..\\EVIL.DAT");
+    EXPECT_EQ(visits[8].target, dst + "\\OK.DAT");
 }
 
 TEST_F(SetupFileTest, ShortcutListRunsUntilAGroupLacksFolderNameOrTarget) {

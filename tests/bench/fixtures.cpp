@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -44,6 +45,13 @@ void removeTree(const std::string& folder) {
 }
 
 }  // namespace
+
+void resetProgramState() {
+    // The record holds an atomic and cannot be assigned; it is trivially
+    // destructible, so a new one is made in its place.
+    programState.~ProgramState();
+    new (&programState) ProgramState{};
+}
 
 TempDisc::TempDisc() {
     const unsigned number = ++tempDiscCount;

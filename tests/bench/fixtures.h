@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/state.h"
 #include "tests/bench/fakes.h"
+
+// Puts the program state back to all zero, as at the program's start.
+void resetProgramState();
 
 // A temporary disc folder. The program's own path is faked as
 // <folder>\SETUP<n>.EXE with a new n per disc (Wine caches description files
