@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "app/splash.h"
 #include "app/state.h"
+#include "install/folderdialog.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
@@ -22,14 +23,11 @@ constexpr char kInstallStatus[] = "%sのインストールを行います";
 constexpr char kInstallCaption[] = "インストール";
 constexpr char kUninstallCaption[] = "ｱﾝｲﾝｽﾄｰﾙ";
 
-// Formats the status text from statusFormat (one "%s") and the game name, the
-// name cut at a character boundary where the whole would not fit.
+// The status text from statusFormat (one "%s") and the game name, the name cut
+// at a character boundary where the whole would not fit.
 void setStatusText(HWND dialog, const char* statusFormat) {
     char status[256];
-    char name[256];
-    const size_t fixedLength = std::strlen(statusFormat) - 2;
-    copyTextCut(name, sizeof status - fixedLength, programState.gameName);
-    wsprintfA(status, statusFormat, name);
+    formatTextCut(status, statusFormat, programState.gameName);
     SetDlgItemTextA(dialog, kStatusText, status);
 }
 
@@ -122,8 +120,11 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             EndDialog(dialog, 0);
             return TRUE;
         }
-        // The install/uninstall and run buttons open subsystems that are not
-        // part of this program yet.
+        if (LOWORD(wParam) == kButtonInstallUninstall && programState.installedMode == 0) {
+            // Whatever the folder dialog ended with, the check decides the mode.
+            (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogFolder), dialog, folderDialogProc, 0);
+            selectLauncherMode(dialog);
+        }
         return FALSE;
     case WM_LBUTTONDOWN:
         // A press anywhere on the client area drags the dialog like its caption.

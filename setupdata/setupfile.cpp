@@ -61,15 +61,20 @@ bool getProgramFolder(char (&folder)[kPathSize]) {
     return true;
 }
 
-bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* context) {
+bool getSourceFolder(char (&folder)[kPathSize]) {
     char programFolder[kPathSize];
     char copyDir[kPathSize];
+    readSetupStringOrEmpty("COPYDIR", copyDir);
+    return getProgramFolder(programFolder) && joinText(folder, {programFolder, copyDir});
+}
+
+bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* context) {
+    char sourceFolder[kPathSize];
     char subfolder[kPathSize] = "";
     // False after a marker that was refused or did not fit: the entries up to
     // the next reset marker have no place inside the target then.
     bool subfolderUsable = true;
-    const bool haveProgramFolder = getProgramFolder(programFolder);
-    readSetupStringOrEmpty("COPYDIR", copyDir);
+    const bool haveSourceFolder = getSourceFolder(sourceFolder);
 
     for (unsigned index = 0;; ++index) {
         char key[32];
@@ -90,7 +95,7 @@ bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* contex
         const bool confined = targetFolder != nullptr && staysInsideFolder(value);
         if (value[0] != '\\') {
             entry.kind = CopyEntryKind::file;
-            sourceFits = haveProgramFolder && joinText(source, {programFolder, copyDir, value});
+            sourceFits = haveSourceFolder && joinText(source, {sourceFolder, value});
             targetFits = confined && subfolderUsable && joinText(target, {targetFolder, subfolder, "\\", value});
         } else if (value[1] != '\0') {
             entry.kind = CopyEntryKind::subfolderMarker;

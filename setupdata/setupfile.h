@@ -28,6 +28,10 @@ bool deriveDescriptionPath(const char* modulePath);
 // The program's folder: its module path up to and including the last backslash.
 bool getProgramFolder(char (&folder)[kPathSize]);
 
+// The source folder of the copy: program folder + COPYDIR (empty when missing).
+// False, and folder empty, when it does not fit.
+bool getSourceFolder(char (&folder)[kPathSize]);
+
 // The copy list: COPYFILE_000, COPYFILE_001, ... up to the first missing key.
 enum class CopyEntryKind { file, subfolderMarker, resetMarker };
 

@@ -32,6 +32,32 @@ void copyTextCut(char* dest, size_t destSize, const char* src) {
     dest[length] = '\0';
 }
 
+void formatTextCut(char* dest, size_t destSize, const char* format, const char* text) {
+    const char* marker = std::strstr(format, "%s");
+    if (marker == nullptr) {
+        copyTextCut(dest, destSize, format);
+        return;
+    }
+    const size_t before = static_cast<size_t>(marker - format);
+    const char* after = marker + 2;
+    const size_t afterLength = std::strlen(after);
+    if (before + afterLength >= destSize) {
+        copyTextCut(dest, destSize, "");
+        return;
+    }
+    std::memcpy(dest, format, before);
+    copyTextCut(dest + before, destSize - before - afterLength, text);
+    const size_t length = std::strlen(dest);
+    std::memcpy(dest + length, after, afterLength + 1);
+}
+
+const char* findFirstBackslash(const char* text) {
+    for (const char* p = text; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '\\') return p;
+    }
+    return nullptr;
+}
+
 const char* findLastBackslash(const char* text) {
     const char* last = nullptr;
     for (const char* p = text; *p != '\0'; p = CharNextA(p)) {

@@ -20,6 +20,18 @@ void copyTextCut(char* dest, size_t destSize, const char* src);
 template <size_t N>
 void copyTextCut(char (&dest)[N], const char* src) { copyTextCut(dest, N, src); }
 
+// dest = format with its one "%s" replaced by text, text cut at a character
+// boundary where the whole would not fit. For display texts only.
+void formatTextCut(char* dest, size_t destSize, const char* format, const char* text);
+template <size_t N>
+void formatTextCut(char (&dest)[N], const char* format, const char* text) { formatTextCut(dest, N, format, text); }
+
+// The first backslash of text, read as code-page characters, or nullptr.
+const char* findFirstBackslash(const char* text);
+inline char* findFirstBackslash(char* text) {
+    return const_cast<char*>(findFirstBackslash(static_cast<const char*>(text)));
+}
+
 // The last backslash of text, read as code-page characters (the trail byte of a
 // double-byte character is never taken for one), or nullptr when it has none.
 const char* findLastBackslash(const char* text);
