@@ -15,6 +15,10 @@ struct CopyJob {
     // 1 once the user asked to cancel. One writer (the dialog's thread) and one
     // reader (the worker), which only needs to see the store eventually.
     std::atomic<std::int32_t> cancel;
+    // After a failed copy: the path or list entry it concerns, empty when the
+    // copy buffer could not be had. Written by the worker before its last
+    // message, read by the dialog when that message arrives.
+    char failedPath[kPathSize];
 };
 static_assert(sizeof(std::atomic<std::int32_t>) == 4, "the cancel flag is one 32-bit word");
 

@@ -1,14 +1,17 @@
 #!/usr/bin/python3
-"""Checks the shipped SETUP.EXE: what it is built for, its dialog templates,
-icon and manifest, and the DLLs it needs, read straight from the PE file.
+"""Checks the shipped disc's programs: what SETUP.EXE is built for, its
+dialog templates, icon and manifest and the DLLs it needs, and that the
+DSETUP.dll beside it gives exactly what SETUP.EXE imports from it, all read
+straight from the PE files.
 
-    check-artifact.py SETUP.EXE
+    check-artifact.py DISC_FOLDER
 
 Prints one line per check and exits 1 when any check fails (2 when the file
 cannot be read as a PE file at all). The PE structures are read with Debian's
 python3-pefile; the dialog templates with the reader below.
 """
 
+import os
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -82,6 +85,8 @@ MANIFEST_ID = 1
 MANIFEST_NS = "{urn:schemas-microsoft-com:asm.v1}"
 MANIFEST_DESCRIPTION = "\u30a4\u30f3\u30b9\u30c8\u30fc\u30e9"
 
+DSETUP = "dsetup.dll"
+DSETUP_ORDINALS = [5, 11]
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
                "comctl32.dll", "shlwapi.dll", "msvcrt.dll"}
 
@@ -232,15 +237,16 @@ class Report:
             self.check(name, False, f"cannot be read: {e}")
 
 
-def check_header(report, pe):
+def check_header(report, pe, name="SETUP.EXE"):
     magic = pe.OPTIONAL_HEADER.Magic
     machine = pe.FILE_HEADER.Machine
-    subsystem = pe.OPTIONAL_HEADER.Subsystem
-    report.check("optional header is PE32", magic == pefile.OPTIONAL_HEADER_MAGIC_PE, f"magic {magic:#x}")
-    report.check("machine is i386", machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
+    report.check(f"{name} optional header is PE32", magic == pefile.OPTIONAL_HEADER_MAGIC_PE, f"magic {magic:#x}")
+    report.check(f"{name} machine is i386", machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
                  f"machine {machine:#x}")
-    report.check("subsystem is Windows GUI", subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"],
-                 f"subsystem {subsystem}")
+    if not pe.is_dll():
+        subsystem = pe.OPTIONAL_HEADER.Subsystem
+        report.check(f"{name} subsystem is Windows GUI",
+                     subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"], f"subsystem {subsystem}")
 
 
 def check_dialog(report, resources, dialog_id):
@@ -336,22 +342,47 @@ def check_manifest(report, resources):
 def check_imports(report, pe):
     found = imports(pe)
     report.check("imports read", bool(found), ", ".join(dll for dll, _, _ in found) or "no imported DLLs")
+    dsetup = [(symbols, delayed) for dll, symbols, delayed in found if dll.lower() == DSETUP]
     for dll, _, delayed in found:
-        report.check(f"import {dll}{' (delay-loaded)' if delayed else ''} is a system DLL",
-                     dll.lower() in SYSTEM_DLLS)
+        if dll.lower() != DSETUP:
+            report.check(f"import {dll}{' (delay-loaded)' if delayed else ''} is a system DLL",
+                         dll.lower() in SYSTEM_DLLS)
+    symbols = sorted(s for entries, _ in dsetup for s in entries if isinstance(s, int))
+    names = [s for entries, _ in dsetup for s in entries if not isinstance(s, int)]
+    report.check(f"{DSETUP} imported by ordinals {DSETUP_ORDINALS} only, bound at load time",
+                 len(dsetup) == 1 and not dsetup[0][1] and symbols == DSETUP_ORDINALS and not names,
+                 f"{len(dsetup)} descriptor(s), ordinals {symbols}, names {names}, "
+                 f"delay-loaded {[d for _, d in dsetup]}")
+
+
+def check_dsetup(report, pe):
+    check_header(report, pe, "DSETUP.dll")
+    report.check("DSETUP.dll is a DLL", pe.is_dll())
+    exports = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
+    symbols = [(s.ordinal, s.name) for s in exports.symbols] if exports is not None else []
+    report.check(f"DSETUP.dll exports exactly ordinals {DSETUP_ORDINALS}, by ordinal only",
+                 sorted(o for o, _ in symbols) == DSETUP_ORDINALS and all(n is None for _, n in symbols),
+                 str(symbols))
+
+
+def load(report, path):
+    try:
+        return pefile.PE(path)
+    except (OSError, pefile.PEFormatError) as e:
+        report.check(f"{path} is a PE file", False, str(e))
+        return None
 
 
 def main(argv):
     if len(argv) != 2:
-        print("usage: check-artifact.py SETUP.EXE", file=sys.stderr)
+        print("usage: check-artifact.py DISC_FOLDER", file=sys.stderr)
         return 2
     report = Report()
-    try:
-        pe = pefile.PE(argv[1])
-    except (OSError, pefile.PEFormatError) as e:
-        report.check("PE file", False, str(e))
+    setup_path = os.path.join(argv[1], "SETUP.EXE")
+    pe = load(report, setup_path)
+    if pe is None:
         return 2
-    print(f"Checking {argv[1]}")
+    print(f"Checking {setup_path}")
     report.guarded("PE headers", check_header, pe)
     try:
         resources = read_resources(pe)
@@ -363,6 +394,12 @@ def main(argv):
     report.guarded(f"icon group {ICON_GROUP_ID}", check_icon, resources)
     report.guarded(f"manifest {MANIFEST_ID}", check_manifest, resources)
     report.guarded("imports", check_imports, pe)
+
+    dsetup_path = os.path.join(argv[1], "DSETUP.dll")
+    dsetup = load(report, dsetup_path)
+    if dsetup is not None:
+        print(f"Checking {dsetup_path}")
+        report.guarded("DSETUP.dll", check_dsetup, dsetup)
     print(f"{report.failures} check(s) failed" if report.failures else "all checks passed")
     return 1 if report.failures else 0
 

@@ -1,13 +1,13 @@
 #!/usr/bin/env python3
 """Lays out the sample CD-ROM image.
 
-    make-disc.py --out DIR --setup SETUP.EXE --game GAME.EXE --ini SETUP.INI
-                 --readme README.TXT --splash SPLASHDIR
+    make-disc.py --out DIR --setup SETUP.EXE --dsetup DSETUP.dll --game GAME.EXE
+                 --ini SETUP.INI --readme README.TXT --splash SPLASHDIR
 
 DIR is rebuilt from nothing on every run: the image is put together beside it
 and swapped in at the end, so a failed run leaves no half-made disc behind.
 
-    DIR/SETUP.EXE  SETUP.INI  SETUP0.BMP .. SETUP3.BMP
+    DIR/SETUP.EXE  DSETUP.dll  SETUP.INI  SETUP0.BMP .. SETUP3.BMP
     DIR/DATA/GAME.EXE  GAME.DAT  TRACK01.WAV  TRACK02.WAV  README.TXT
 
 The text files are kept in UTF-8 in the repository and written here in code
@@ -271,6 +271,7 @@ def build(args, stage):
     os.makedirs(data)
 
     shutil.copyfile(args.setup, os.path.join(stage, "SETUP.EXE"))
+    shutil.copyfile(args.dsetup, os.path.join(stage, "DSETUP.dll"))
     ini = to_disc_text(args.ini)
     with open(os.path.join(stage, "SETUP.INI"), "wb") as f:
         f.write(ini)
@@ -294,6 +295,7 @@ def main(argv):
     parser = argparse.ArgumentParser(description="Lay out the sample CD-ROM image.")
     parser.add_argument("--out", required=True, help="the disc folder, rebuilt from nothing")
     parser.add_argument("--setup", required=True, help="the built SETUP.EXE")
+    parser.add_argument("--dsetup", required=True, help="the built stand-in DSETUP.dll")
     parser.add_argument("--game", required=True, help="the built GAME.EXE")
     parser.add_argument("--ini", required=True, help="SETUP.INI, UTF-8")
     parser.add_argument("--readme", required=True, help="README.TXT, UTF-8")

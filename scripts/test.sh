@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 scripts/setup-machine.sh
 scripts/build.sh
 
-echo "== Checking the shipped program"
-/usr/bin/python3 scripts/check-artifact.py build/i686/SETUP.EXE
+echo "== Checking the shipped disc's programs"
+/usr/bin/python3 scripts/check-artifact.py build/i686/disc
 
 echo "== Running the tests under Wine"
 source scripts/wine-env.sh
@@ -17,5 +17,6 @@ start_display
 prefix=$(mktemp -d /tmp/cdsetup-test.XXXXXX)
 wine_env_cleanups+=("rm -rf '$prefix'")
 start_wine_prefix "$prefix"
+small_drive S
 keep_desktop
 ctest --test-dir build/x86_64 --output-on-failure --timeout 120 "$@"

@@ -4,6 +4,8 @@
 #   start_display            Xvfb on a free display number, unless $DISPLAY is usable
 #   start_wine_prefix DIR    DIR becomes a fresh copy of the template prefix (made once per machine)
 #   use_wine_prefix DIR      the same, but an existing prefix in DIR is kept
+#   small_drive LETTER       a 3 MiB drive LETTER: in the prefix (a tmpfs; needs root),
+#                            named in SETUP_TEST_SMALL_DRIVE for the tests
 #   keep_desktop             keeps the prefix's virtual desktop open
 
 WINE64=/usr/lib/wine/wine64
@@ -11,6 +13,8 @@ export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko prompts, and no .desktop files for the links the installer makes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo -n "$@"; fi; }
 
 wine_env_cleanups=()
 wine_env_cleanup() {
@@ -77,6 +81,19 @@ use_wine_prefix() {
     # The first program of a prefix starts Wine's background services; they
     # keep its output open, so start them here, apart from any caller's pipes.
     $WINE64 cmd /c exit >/dev/null 2>&1 </dev/null
+}
+
+small_drive() {
+    local letter=$1 folder
+    folder=$(mktemp -d /tmp/cdsetup-small.XXXXXX)
+    if ! sudo_if_needed mount -t tmpfs -o size=3m tmpfs "$folder" 2>/dev/null; then
+        rmdir "$folder"
+        echo "wine-env: no small drive (mounting a tmpfs needs root)" >&2
+        return 0
+    fi
+    wine_env_cleanups+=("sudo_if_needed umount '$folder'; rmdir '$folder'")
+    ln -s "$folder" "$WINEPREFIX/dosdevices/${letter,,}:"
+    export SETUP_TEST_SMALL_DRIVE="${letter^^}:"
 }
 
 # Keeps the prefix's virtual desktop open, so that programs do not pay for

@@ -57,6 +57,8 @@ class EntryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(CopyFileA(windowsPath(SETUP_EXE_PATH).c_str(), disc.path("SETUP.EXE").c_str(), FALSE));
+        // The program cannot start without the DirectX setup library beside it.
+        ASSERT_TRUE(CopyFileA("DSETUP.dll", disc.path("DSETUP.dll").c_str(), FALSE));
         disc.writeFile("SETUP.INI", "[InstallInfo]\r\nGAME_NAME=サンプル\r\n");
     }
     TempDisc disc;

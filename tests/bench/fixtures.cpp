@@ -46,6 +46,10 @@ void removeTree(const std::string& folder) {
 
 }  // namespace
 
+void removeFolderTree(const std::string& folder) {
+    if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) removeTree(folder);
+}
+
 void resetProgramState() {
     // The record holds an atomic and cannot be assigned; it is trivially
     // destructible, so a new one is made in its place.

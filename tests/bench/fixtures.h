@@ -15,6 +15,9 @@
 // Puts the program state back to all zero, as at the program's start.
 void resetProgramState();
 
+// Removes folder with everything in it, when it exists.
+void removeFolderTree(const std::string& folder);
+
 // A temporary disc folder. The program's own path is faked as
 // <folder>\SETUP<n>.EXE with a new n per disc (Wine caches description files
 // by name), so the description file is <folder>\SETUP<n>.INI and the splash

@@ -99,6 +99,11 @@ void MessageBoxRecorder::answer(std::initializer_list<int> results) {
     answers_.insert(answers_.end(), results.begin(), results.end());
 }
 
+void MessageBoxRecorder::onShow(std::function<void(size_t)> action) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    action_ = std::move(action);
+}
+
 std::vector<RecordedMessageBox> MessageBoxRecorder::shown() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return shown_;
@@ -107,9 +112,17 @@ std::vector<RecordedMessageBox> MessageBoxRecorder::shown() const {
 int WINAPI MessageBoxRecorder::fakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
     MessageBoxRecorder* recorder = activeRecorder.load();
     if (recorder == nullptr) return IDOK;  // a call racing the recorder's end
+    std::function<void(size_t)> action;
+    size_t number = 0;
+    {
+        std::lock_guard<std::mutex> lock(recorder->mutex_);
+        recorder->shown_.push_back(
+            {owner, text != nullptr ? text : "", caption != nullptr ? caption : "", flags, GetCurrentThreadId()});
+        number = recorder->shown_.size() - 1;
+        action = recorder->action_;
+    }
+    if (action) action(number);
     std::lock_guard<std::mutex> lock(recorder->mutex_);
-    recorder->shown_.push_back(
-        {owner, text != nullptr ? text : "", caption != nullptr ? caption : "", flags, GetCurrentThreadId()});
     if (!recorder->answers_.empty()) {
         const int result = recorder->answers_.front();
         recorder->answers_.pop_front();

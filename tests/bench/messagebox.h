@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -31,6 +32,9 @@ public:
     // Answers for the next calls, in order; once they are used up every call
     // answers IDOK (IDYES for MB_YESNO and MB_YESNOCANCEL).
     void answer(std::initializer_list<int> results);
+    // Runs before each box is answered, with the box's number (from 0); on the
+    // thread that shows it.
+    void onShow(std::function<void(size_t number)> action);
     std::vector<RecordedMessageBox> shown() const;
 
 private:
@@ -38,6 +42,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<RecordedMessageBox> shown_;
     std::deque<int> answers_;
+    std::function<void(size_t)> action_;
     std::unique_ptr<ImportPatch> patch_;
 };
 

@@ -1,0 +1,65 @@
+#include "install/diskspace.h"
+
+#include <shlwapi.h>
+
+#include "setupdata/setupfile.h"
+
+namespace {
+
+constexpr char kInsertDiscText[] = "ＣＤ－ＲＯＭを入れて下さい";
+constexpr char kInsertDiscCaption[] = "ディスクの交換";
+
+struct SizeWalk {
+    HWND owner;
+    DWORD total;
+};
+
+bool addSourceSize(const CopyEntry& entry, void* context) {
+    auto& walk = *static_cast<SizeWalk*>(context);
+    // Markers add nothing; a source path that does not fit counts nothing here
+    // and fails the copy later.
+    if (entry.kind != CopyEntryKind::file || entry.sourcePath == nullptr) return true;
+    while (!PathFileExistsA(entry.sourcePath)) {
+        if (MessageBoxA(walk.owner, kInsertDiscText, kInsertDiscCaption, MB_OKCANCEL) == IDCANCEL) return false;
+    }
+    HANDLE file =
+        CreateFileA(entry.sourcePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;  // there but not readable: adds nothing
+    walk.total += GetFileSize(file, nullptr);  // the low 32 bits
+    CloseHandle(file);
+    return true;
+}
+
+}  // namespace
+
+bool sumCopyListSizes(HWND owner, DWORD& totalBytes) {
+    SizeWalk walk = {owner, 0};
+    if (!walkCopyList(nullptr, addSourceSize, &walk)) return false;
+    totalBytes = walk.total;
+    return true;
+}
+
+bool queryFreeSpace(const char* folder, ULONGLONG& freeBytes) {
+    if (folder[0] == '\0' || folder[1] != ':' || folder[2] != '\\') return false;
+    const char root[4] = {folder[0], ':', '\\', '\0'};
+
+    // Looked up at run time: systems before the extended call have only the
+    // cluster-based one.
+    using FreeSpaceEx = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    const auto freeSpaceEx = reinterpret_cast<FreeSpaceEx>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA")));
+    if (freeSpaceEx != nullptr) {
+        ULARGE_INTEGER available;
+        ULARGE_INTEGER total;
+        if (!freeSpaceEx(root, &available, &total, nullptr)) return false;
+        freeBytes = available.QuadPart;
+        return true;
+    }
+    DWORD sectorsPerCluster = 0;
+    DWORD bytesPerSector = 0;
+    DWORD freeClusters = 0;
+    DWORD clusters = 0;
+    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)) return false;
+    freeBytes = static_cast<ULONGLONG>(sectorsPerCluster) * bytesPerSector * freeClusters;
+    return true;
+}

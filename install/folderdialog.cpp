@@ -1,0 +1,158 @@
+#include "install/folderdialog.h"
+
+#include <shlobj.h>
+
+#include "install/diskspace.h"
+#include "install/progressdialog.h"
+#include "res/resource.h"
+#include "setupdata/installrecord.h"
+#include "setupdata/safefolder.h"
+#include "setupdata/setupfile.h"
+#include "setupdata/text.h"
+
+namespace {
+
+constexpr char kSpaceFormat[] = "空き容量  %lu [MB]    必要容量  %lu [MB]";
+constexpr char kUnknownSpaceFormat[] = "空き容量  不明    必要容量  %lu [MB]";
+constexpr char kBrowseTitleFormat[] = "指定されたフォルダに %s フォルダを作成してインストールします";
+constexpr char kSucceededText[] = "正常にインストールが行われました。";
+
+void showInstallFolder(HWND dialog) {
+    SetDlgItemTextA(dialog, kInstallFolderText, programState.installFolder);
+    showSpaceText(dialog, programState.installFolder);
+}
+
+// The Windows directory's drive root + "Program Files\" + DEFAULT_DIR; left
+// empty when that does not fit, and nothing can be installed then.
+void setDefaultInstallFolder() {
+    char windowsDirectory[kPathSize];
+    const UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
+    char* backslash = length < sizeof windowsDirectory ? findFirstBackslash(windowsDirectory) : nullptr;
+    if (backslash == nullptr) {
+        programState.installFolder[0] = '\0';
+        return;
+    }
+    backslash[1] = '\0';
+    joinText(programState.installFolder, {windowsDirectory, "Program Files\\", programState.defaultDirName});
+}
+
+// parent + "\" (unless it ends in one) + DEFAULT_DIR becomes installFolder;
+// false, and installFolder unchanged, when that does not fit.
+bool takeBrowsedFolder(const char* parent) {
+    const char* last = findLastBackslash(parent);
+    const bool endsInBackslash = last != nullptr && last[1] == '\0';
+    char folder[kPathSize];
+    if (!joinText(folder, {parent, endsInBackslash ? "" : "\\", programState.defaultDirName})) return false;
+    return copyText(programState.installFolder, folder);
+}
+
+void install(HWND dialog) {
+    if (programState.installFolder[0] == '\0') return;
+    // The progress dialog has said why it stopped; this dialog stays open.
+    if (DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogProgress), dialog, progressDialogProc, 0) != 0)
+        return;
+    char caption[256];
+    readSetupString("GAME_NAME", caption);
+    writeInstallRecord(programState.installFolder);
+    MessageBoxA(dialog, kSucceededText, caption, MB_OK);
+    EndDialog(dialog, 0);
+}
+
+}  // namespace
+
+void showSpaceText(HWND dialog, const char* folder) {
+    const DWORD requiredMegabytes = programState.totalBytes >> 20;
+    char text[128];
+    ULONGLONG freeBytes = 0;
+    if (queryFreeSpace(folder, freeBytes)) {
+        wsprintfA(text, kSpaceFormat, static_cast<DWORD>(freeBytes >> 20), requiredMegabytes);
+    } else {
+        wsprintfA(text, kUnknownSpaceFormat, requiredMegabytes);
+    }
+    SetDlgItemTextA(dialog, kSpaceText, text);
+}
+
+int CALLBACK browseCallback(HWND browser, UINT event, LPARAM value, LPARAM callerValue) {
+    if (event == BFFM_INITIALIZED) {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, callerValue);
+    } else if (event == BFFM_SELCHANGED) {
+        char path[MAX_PATH];
+        const bool safe = SHGetPathFromIDListA(reinterpret_cast<PCIDLIST_ABSOLUTE>(value), path) &&
+                          isSafeFolder(path, kBrowseRefusedAttributes);
+        EnableWindow(GetDlgItem(browser, IDOK), safe ? TRUE : FALSE);
+    }
+    return 0;
+}
+
+bool browseInstallFolder(HWND dialog, char (&parent)[kPathSize]) {
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator))) return false;
+    auto* path = static_cast<char*>(allocator->Alloc(kPathSize));
+    if (path == nullptr) {
+        allocator->Release();
+        return false;
+    }
+    PIDLIST_ABSOLUTE drives = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(dialog, CSIDL_DRIVES, &drives))) {
+        allocator->Free(path);
+        allocator->Release();
+        return false;
+    }
+    char title[256];
+    formatTextCut(title, kBrowseTitleFormat, programState.defaultDirName);
+
+    BROWSEINFOA browse = {};
+    browse.hwndOwner = dialog;
+    browse.pidlRoot = drives;
+    browse.pszDisplayName = path;
+    browse.lpszTitle = title;
+    browse.ulFlags = 0;
+    browse.lpfn = browseCallback;
+    browse.lParam = reinterpret_cast<LPARAM>(programState.installFolder);
+    bool confirmed = false;
+    if (PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&browse)) {
+        confirmed = SHGetPathFromIDListA(chosen, path) != FALSE;
+        allocator->Free(chosen);
+    }
+    // The browser may let OK confirm a folder its callback refused: the rule
+    // is applied once more to what it returns.
+    confirmed = confirmed && isSafeFolder(path, kBrowseRefusedAttributes) && copyText(parent, path);
+
+    allocator->Free(drives);
+    allocator->Free(path);
+    allocator->Release();
+    return confirmed;
+}
+
+INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        programState.totalBytes = 0;
+        if (!sumCopyListSizes(dialog, programState.totalBytes)) {
+            EndDialog(dialog, -1);
+            return TRUE;
+        }
+        readSetupString("DEFAULT_DIR", programState.defaultDirName);
+        setDefaultInstallFolder();
+        showInstallFolder(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            install(dialog);
+            return FALSE;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        case kButtonBrowse: {
+            char parent[kPathSize];
+            if (browseInstallFolder(dialog, parent) && takeBrowsedFolder(parent)) showInstallFolder(dialog);
+            return FALSE;
+        }
+        default:
+            return FALSE;
+        }
+    default:
+        return FALSE;
+    }
+}

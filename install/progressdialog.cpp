@@ -1,0 +1,97 @@
+#include "install/progressdialog.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <cstring>
+
+#include "app/state.h"
+#include "install/copyworker.h"
+#include "install/diskspace.h"
+#include "res/resource.h"
+#include "setupdata/text.h"
+
+namespace {
+
+constexpr char kShortageText[] =
+    "インストール先の空き容量が足りません。\nインストールを中止します。\n 必要な容量 : %u MB\n 現在の容量 : %u MB";
+constexpr char kShortageCaption[] = "インストール";
+constexpr char kCancelledText[] = "キャンセルされました。インストールを中止します。";
+constexpr char kFailedText[] = "ファイルのコピーに失敗しました。インストールを中止します。\n";
+constexpr char kStoppedCaption[] = "インストールの中止";
+
+void showCopyFailure(HWND dialog, const char* path) {
+    char text[sizeof kFailedText + kPathSize];
+    joinText(text, {kFailedText, path});
+    MessageBoxA(dialog, text, kStoppedCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// Everything up to the worker's start; false when the dialog has ended.
+bool startCopy(HWND dialog) {
+    DWORD total = 0;
+    if (!sumCopyListSizes(dialog, total)) {
+        EndDialog(dialog, -1);
+        return false;
+    }
+    // A drive whose free space cannot be told is not refused here; a disk that
+    // fills up fails the copy instead.
+    ULONGLONG freeBytes = 0;
+    if (queryFreeSpace(programState.installFolder, freeBytes)) {
+        const DWORD requiredMegabytes = total >> 20;
+        const ULONGLONG freeMegabytes = freeBytes >> 20;
+        if (requiredMegabytes > freeMegabytes) {
+            char text[256];
+            wsprintfA(text, kShortageText, requiredMegabytes, static_cast<DWORD>(freeMegabytes));
+            MessageBoxA(dialog, text, kShortageCaption, MB_OK);
+            EndDialog(dialog, -1);
+            return false;
+        }
+    }
+    SendDlgItemMessageA(dialog, kProgressBar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+
+    // Only the last level is made; a folder that cannot be made fails the copy
+    // of its first file.
+    if (!PathIsDirectoryA(programState.installFolder)) {
+        (void)CreateDirectoryA(programState.installFolder, nullptr);
+    }
+    programState.copyJob.dialog = dialog;
+    programState.copyJob.cancel.store(0, std::memory_order_relaxed);
+    programState.copyJob.failedPath[0] = '\0';
+    HANDLE worker = CreateThread(nullptr, 0, copyWorker, &programState.copyJob, 0, nullptr);
+    if (worker == nullptr) {
+        showCopyFailure(dialog, "");
+        EndDialog(dialog, -1);
+        return false;
+    }
+    // Nobody waits for the worker: its last act is the posted WM_COPY_DONE.
+    CloseHandle(worker);
+    return true;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        startCopy(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDCANCEL) return FALSE;
+        // The dialog ends when the worker has stopped and says so.
+        programState.copyJob.cancel.store(1, std::memory_order_relaxed);
+        return TRUE;
+    case WM_COPY_PROGRESS:
+        SendDlgItemMessageA(dialog, kProgressBar, PBM_SETPOS, wParam, 0);
+        return FALSE;
+    case WM_COPY_DONE:
+        if (wParam == kCopyCancelled) {
+            MessageBoxA(dialog, kCancelledText, kStoppedCaption, MB_OK);
+        } else if (wParam == kCopyFailed) {
+            showCopyFailure(dialog, programState.copyJob.failedPath);
+        }
+        EndDialog(dialog, wParam == kCopyFinished ? 0 : -1);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,16 @@
+// The Start-menu shortcuts of an install: one shell link per complete group of
+// SHORTCAT... keys, in a folder below the Start menu's Programs folder. Made on
+// the copy worker's thread; nothing here is reported to the user.
+#pragma once
+
+#include <windows.h>
+
+// Makes the link of every group up to the first incomplete one. Groups whose
+// folder the rule refuses, or whose paths do not fit, are skipped.
+void makeStartMenuShortcuts(HWND owner);
+
+// Saves one link at linkPath. iconPath nullptr: the icon location the shell
+// reports for linkPath, when it reports one. Returns the COM result of the
+// last step reached.
+HRESULT createShortcut(const char* targetPath, const char* linkPath, const char* arguments, const char* description,
+                       const char* workingFolder, const char* iconPath, int iconNumber);
