@@ -13,6 +13,8 @@
 #include <shlobj.h>
 
 #include "install/copyworker.h"
+#include "install/dsetup.h"
+#include "install/shortcuts.h"
 #include "install/folderdialog.h"
 #include "install/progressdialog.h"
 #include "setupdata/safefolder.h"
@@ -380,15 +382,35 @@ TEST_F(InstallTest, BrowsedFolderBecomesTheParentOfTheInstallFolder) {
     }
 }
 
-std::atomic<int> versionQueries{0};
-INT WINAPI countVersionQuery(DWORD* version, DWORD*) {
-    ++versionQueries;
-    *version = 0x00040009;  // new enough: nothing is asked
+// The DirectX setup library's two entries, at the program's ordinal imports.
+struct DirectXFake {
+    bool fills = true;
+    DWORD version = 0x00040009;  // new enough: nothing is asked
+    std::atomic<int> queries{0}, runs{0};
+    HWND runOwner = nullptr;
+    std::string runRoot;
+    DWORD runFlags = 0;
+} directX;
+
+INT WINAPI fakeGetVersion(DWORD* version, DWORD* revision) {
+    ++directX.queries;
+    if (!directX.fills) return FALSE;
+    *version = directX.version;
+    *revision = 904;
     return TRUE;
+}
+INT WINAPI fakeRun(HWND owner, LPCSTR root, DWORD flags) {
+    directX.runOwner = owner;
+    directX.runRoot = root;
+    directX.runFlags = flags;
+    ++directX.runs;
+    return 0;
 }
 
 TEST_F(InstallTest, CopyEndsInSuccessShortageCancelOrFailure) {
-    ImportPatch versionQuery("DSETUP.dll", 11, reinterpret_cast<void*>(countVersionQuery));
+    ImportPatch versionQuery("DSETUP.dll", 11, reinterpret_cast<void*>(fakeGetVersion));
+    directX.fills = true;
+    directX.version = 0x00040009;
     const char* small = std::getenv("SETUP_TEST_SMALL_DRIVE");  // a drive of 3 MiB, made by the test command
     HANDLE held = INVALID_HANDLE_VALUE;
     std::unique_ptr<ImportPatch> noBuffer;
@@ -466,7 +488,7 @@ TEST_F(InstallTest, CopyEndsInSuccessShortageCancelOrFailure) {
         freeSpace.extended = FreeSpaceFake::real;
         progressLog.counts.clear();
         progressLog.cancelAt = 0;
-        versionQueries = 0;
+        directX.queries = 0;
         if (c.arrange) c.arrange();
         const size_t before = boxes.shown().size();
 
@@ -484,9 +506,241 @@ TEST_F(InstallTest, CopyEndsInSuccessShortageCancelOrFailure) {
             EXPECT_EQ(shown.back().flags, c.flags);
         }
         // The shortcuts and the runtime offer follow a finished copy only.
-        EXPECT_EQ(versionQueries.load(), c.result == 0 ? 1 : 0);
+        EXPECT_EQ(directX.queries.load(), c.result == 0 ? 1 : 0);
         if (c.check) c.check(target);
     }
+}
+
+struct LinkReading {
+    std::string target, description, arguments, folder, icon;
+    int iconNumber = -1;
+    int showCommand = -1;
+};
+
+LinkReading readLink(const std::string& path) {
+    LinkReading link;
+    (void)CoInitialize(nullptr);
+    IShellLinkA* shellLink = nullptr;
+    IPersistFile* file = nullptr;
+    wchar_t wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&shellLink))) &&
+        SUCCEEDED(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(wide, STGM_READ))) {
+        char text[MAX_PATH];
+        shellLink->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+        link.target = text;
+        shellLink->GetDescription(text, MAX_PATH);
+        link.description = text;
+        shellLink->GetArguments(text, MAX_PATH);
+        link.arguments = text;
+        shellLink->GetWorkingDirectory(text, MAX_PATH);
+        link.folder = text;
+        shellLink->GetIconLocation(text, MAX_PATH, &link.iconNumber);
+        link.icon = text;
+        // Wine reads every show command back as 1: take it from the file.
+        const std::string bytes = readAll(path);
+        if (bytes.size() >= 0x40) link.showCommand = *reinterpret_cast<const int*>(bytes.data() + 0x3C);
+    }
+    if (file != nullptr) file->Release();
+    if (shellLink != nullptr) shellLink->Release();
+    CoUninitialize();
+    return link;
+}
+
+BOOL WINAPI noSpecialFolder(HWND, LPSTR, int, BOOL) { return FALSE; }
+
+TEST_F(InstallTest, ShortcutsForEveryCompleteGroupUpToTheFirstIncompleteOne) {
+    char programs[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
+    const std::string group = key.name();  // a folder of this test's own below Programs
+    const std::string folder = std::string(programs) + "\\" + group;
+    madeFolders.push_back(folder);
+    madeFolders.push_back(folder + "2");
+    copyText(programState.installFolder, "C:\\Games\\Sample");
+    const std::string tooLong(200, 'N');
+    struct Case {
+        std::vector<std::string> lines;
+        std::vector<std::string> links;  // below Programs
+    };
+    const Case cases[] = {
+        {{"SHORTCATDIR_01=" + group, "SHORTCATNAME_01=B", "SHORTCATFILE_01=B.EXE"}, {}},
+        {{"SHORTCATDIR_00=" + group, "SHORTCATNAME_00=A", "SHORTCATFILE_00=A.EXE", "SHORTCATDIR_01=" + group,
+          "SHORTCATFILE_01=B.EXE", "SHORTCATDIR_02=" + group, "SHORTCATNAME_02=C", "SHORTCATFILE_02=C.EXE"},
+         {group + "\\A.lnk"}},
+        // Refused folders and paths that do not fit skip their group only.
+        {{"SHORTCATDIR_00=", "SHORTCATNAME_00=A", "SHORTCATFILE_00=A.EXE", "SHORTCATDIR_01=..\\" + group,
+          "SHORTCATNAME_01=B", "SHORTCATFILE_01=B.EXE", "SHORTCATDIR_02=" + group, "SHORTCATNAME_02=" + tooLong,
+          "SHORTCATFILE_02=C.EXE", "SHORTCATDIR_03=" + group + "2", "SHORTCATNAME_03=D", "SHORTCATFILE_03=D.EXE",
+          "SHORTCATDIR_04=" + group, "SHORTCATNAME_04=E", "SHORTCATFILE_04=BIN\\E.EXE", "SHORTCATICON_04=E.ICO",
+          "SHORTCATICONNUMBER_04=2", "SHORTCATDISCRIPT_04=始めます"},
+         {group + "\\E.lnk", group + "2\\D.lnk"}},
+    };
+    for (const Case& c : cases) {
+        for (const std::string& made : madeFolders) removeFolderTree(made);
+        writeDisc({}, {}, c.lines);
+        makeStartMenuShortcuts(nullptr);
+        std::vector<std::string> found;
+        for (const std::string& below : {group, group + "2"}) {
+            WIN32_FIND_DATAA entry;
+            HANDLE search = FindFirstFileA((std::string(programs) + "\\" + below + "\\*.lnk").c_str(), &entry);
+            if (search == INVALID_HANDLE_VALUE) continue;
+            do found.push_back(below + "\\" + entry.cFileName);
+            while (FindNextFileA(search, &entry));
+            FindClose(search);
+        }
+        EXPECT_EQ(found, c.links);
+    }
+    EXPECT_EQ(GetFileAttributesA((std::string(programs) + "\\B.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // What each link holds: the icon beside a target in a subfolder, the
+    // working folder always the install folder.
+    LinkReading link = readLink(folder + "\\E.lnk");
+    EXPECT_EQ(link.target, "C:\\Games\\Sample\\BIN\\E.EXE");
+    EXPECT_TRUE(sameText(link.description, "始めます"));
+    EXPECT_EQ(link.arguments, "");
+    EXPECT_EQ(link.folder, "C:\\Games\\Sample");
+    EXPECT_EQ(link.icon, "C:\\Games\\Sample\\BIN\\E.ICO");
+    EXPECT_EQ(link.iconNumber, 2);
+    EXPECT_EQ(link.showCommand, SW_SHOWNORMAL);
+    // No icon file: none of its own at first, then what the shell tells for
+    // the existing link when installing again.
+    link = readLink(folder + "2\\D.lnk");
+    EXPECT_EQ(link.icon, "");
+    EXPECT_EQ(link.iconNumber, 0);
+    SHFILEINFOA shell = {};
+    ASSERT_NE(SHGetFileInfoA((folder + "2\\D.lnk").c_str(), FILE_ATTRIBUTE_NORMAL, &shell, sizeof shell,
+                             SHGFI_ICONLOCATION), 0u);
+    ASSERT_NE(shell.szDisplayName[0], '\0');
+    makeStartMenuShortcuts(nullptr);
+    link = readLink(folder + "2\\D.lnk");
+    EXPECT_EQ(link.icon, shell.szDisplayName);
+    EXPECT_EQ(link.iconNumber, shell.iIcon);
+
+    // Without a Programs folder nothing is made.
+    removeFolderTree(folder);
+    ImportPatch noPrograms("shell32.dll", "SHGetSpecialFolderPathA", reinterpret_cast<void*>(noSpecialFolder));
+    makeStartMenuShortcuts(nullptr);
+    EXPECT_EQ(GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(InstallTest, DirectSoundIsOfferedWhenAskedForAndTheRuntimeIsOld) {
+    ImportPatch getVersion("DSETUP.dll", 11, reinterpret_cast<void*>(fakeGetVersion));
+    ImportPatch run("DSETUP.dll", 5, reinterpret_cast<void*>(fakeRun));
+    struct Case {
+        const char* option;
+        bool fills;
+        DWORD version;
+        int answer;
+        bool cancelMeanwhile;
+        bool queried, asked, ran;
+    };
+    const Case cases[] = {
+        {"", true, 0, IDYES, false, false, false, false},
+        {"DXOPTION=0", true, 0, IDYES, false, false, false, false},
+        {"DXOPTION=2", true, 0, IDYES, false, false, false, false},
+        {"DXOPTION=1", true, 0x00040003, IDYES, false, true, false, false},
+        {"DXOPTION=1", true, 0xFFFF0007, IDYES, false, true, false, false},
+        {"DXOPTION=1", true, 0x00070002, IDNO, false, true, true, false},
+        {"DXOPTION=1", true, 0, IDYES, true, true, true, true},
+        {"DXOPTION=1", false, 0x00040009, IDYES, false, true, true, true},  // a query that fills nothing
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.option) + " version " + std::to_string(c.version));
+        writeDisc({{"GAME.EXE", "MZ"}}, {"GAME.EXE"}, {c.option});
+        key.setValue("InstallFolder", REG_SZ, "", 1);  // to see it written again
+        directX.fills = c.fills;
+        directX.version = c.version;
+        directX.queries = directX.runs = 0;
+        const size_t before = boxes.shown().size();
+        std::string ownerTitle;
+        boxes.onShow([&](size_t number) {
+            if (number != before) return;
+            const HWND owner = boxes.shown()[number].owner;
+            char title[64] = "";
+            GetWindowTextA(owner, title, sizeof title);
+            ownerTitle = title;
+            // Cancel has no effect once the files are copied.
+            if (c.cancelMeanwhile) SendMessageA(owner, WM_COMMAND, IDCANCEL, 0);
+        });
+        boxes.answer({c.answer});
+        DialogDriver driver;
+        driver.when(kSpaceText, [&](HWND dialog) { DialogDriver::press(dialog, IDOK); });
+        EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), 0);
+
+        std::string recorded;
+        EXPECT_TRUE(key.readFolder(&recorded));
+        EXPECT_EQ(recorded, programState.installFolder);
+        EXPECT_EQ(directX.queries.load(), c.queried ? 1 : 0);
+        const std::vector<RecordedMessageBox> shown = boxes.shown();
+        ASSERT_EQ(shown.size() - before, c.asked ? 2u : 1u);  // and the success
+        if (c.asked) {
+            EXPECT_TRUE(isMessageBox(shown[before], shown[before].owner, "DirectSoundをインストールしますか？", "確認",
+                                     MB_YESNO | MB_ICONQUESTION));
+            EXPECT_TRUE(sameText(ownerTitle, "インストール中．．．"));
+        }
+        EXPECT_EQ(directX.runs.load(), c.ran ? 1 : 0);
+        if (c.ran) {
+            EXPECT_EQ(directX.runOwner, shown[before].owner);
+            EXPECT_EQ(directX.runRoot, disc->folder() + "\\DATA\\");
+            EXPECT_EQ(directX.runFlags, 2u);
+        }
+    }
+    boxes.onShow(nullptr);
+}
+
+// The sample disc's stand-in DSETUP.dll itself, loaded from beside the tests.
+TEST(StandInDirectXSetup, ReportsTheRecordedVersionAndRunsTheDiscsSetup) {
+    HMODULE library = LoadLibraryA("DSETUP.dll");
+    ASSERT_NE(library, nullptr);
+    const auto getVersion = reinterpret_cast<decltype(&dsetupGetVersion)>(
+        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(kDsetupGetVersionOrdinal))));
+    const auto run = reinterpret_cast<decltype(&dsetupRun)>(
+        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(kDsetupRunOrdinal))));
+    ASSERT_TRUE(getVersion != nullptr && run != nullptr);
+
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    char saved[64] = "";
+    DWORD savedSize = sizeof saved;
+    const bool hadValue = RegQueryValueExA(key, "Version", nullptr, nullptr, reinterpret_cast<BYTE*>(saved),
+                                           &savedSize) == ERROR_SUCCESS;
+    const struct {
+        const char* value;  // nullptr: no value
+        DWORD version, revision;
+    } versions[] = {{"4.09.00.0904", 0x00040009, 904}, {"4.02.0095", 0, 0}, {"4.x.00.0904", 0, 0},
+                    {"4.09.00.0904 ", 0, 0},            {nullptr, 0, 0}};
+    for (const auto& v : versions) {
+        if (v.value != nullptr) {
+            RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(v.value),
+                           static_cast<DWORD>(strlen(v.value) + 1));
+        } else {
+            RegDeleteValueA(key, "Version");
+        }
+        DWORD version = 0xDEAD, revision = 0xBEEF;
+        EXPECT_EQ(getVersion(&version, &revision), v.version != 0 ? TRUE : FALSE) << (v.value ? v.value : "none");
+        EXPECT_EQ(version, v.version);
+        EXPECT_EQ(revision, v.revision);
+    }
+    if (hadValue) RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), savedSize);
+    RegCloseKey(key);
+
+    // DXSETUP.EXE in the root: a program of the test's own that says where
+    // it ran, and exits with 1 when it has nowhere to say it.
+    TempDisc root;
+    EXPECT_EQ(run(nullptr, (root.folder() + "\\").c_str(), 2), -1);  // nothing to run
+    ASSERT_TRUE(CopyFileA(("Z:" + std::string(PROBE_EXE_PATH)).c_str(), root.path("DXSETUP.EXE").c_str(), FALSE));
+    SetEnvironmentVariableA("PROBE_OUT", nullptr);
+    EXPECT_EQ(run(nullptr, (root.folder() + "\\").c_str(), 2), 1);
+    SetEnvironmentVariableA("PROBE_OUT", root.path("ran.txt").c_str());
+    EXPECT_EQ(run(nullptr, root.folder().c_str(), 2), 0);
+    SetEnvironmentVariableA("PROBE_OUT", nullptr);
+    const std::string said = readAll(root.path("ran.txt"));
+    EXPECT_EQ(said.substr(0, said.find('\n')), root.path("DXSETUP.EXE"));
+    FreeLibrary(library);
 }
 
 }  // namespace
