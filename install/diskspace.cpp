@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include "app/state.h"
 #include "setupdata/setupfile.h"
 
 namespace {
@@ -14,14 +15,20 @@ struct SizeWalk {
     DWORD total;
 };
 
+// Asks for the disc while path is not there; false when the user cancels.
+bool askForDiscWhileMissing(HWND owner, const char* path) {
+    while (!PathFileExistsA(path)) {
+        if (MessageBoxA(owner, kInsertDiscText, kInsertDiscCaption, MB_OKCANCEL) == IDCANCEL) return false;
+    }
+    return true;
+}
+
 bool addSourceSize(const CopyEntry& entry, void* context) {
     auto& walk = *static_cast<SizeWalk*>(context);
     // Markers add nothing; a source path that does not fit counts nothing here
     // and fails the copy later.
     if (entry.kind != CopyEntryKind::file || entry.sourcePath == nullptr) return true;
-    while (!PathFileExistsA(entry.sourcePath)) {
-        if (MessageBoxA(walk.owner, kInsertDiscText, kInsertDiscCaption, MB_OKCANCEL) == IDCANCEL) return false;
-    }
+    if (!askForDiscWhileMissing(walk.owner, entry.sourcePath)) return false;
     HANDLE file =
         CreateFileA(entry.sourcePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return true;  // there but not readable: adds nothing
@@ -33,6 +40,9 @@ bool addSourceSize(const CopyEntry& entry, void* context) {
 }  // namespace
 
 bool sumCopyListSizes(HWND owner, DWORD& totalBytes) {
+    // The description file lies on the disc too: with the disc out the list
+    // would read as empty, and nothing would be copied.
+    if (!askForDiscWhileMissing(owner, programState.descriptionPath)) return false;
     SizeWalk walk = {owner, 0};
     if (!walkCopyList(nullptr, addSourceSize, &walk)) return false;
     totalBytes = walk.total;

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-// Sums the sizes of the listed source files (the low 32 bits of each). While a
-// listed file is missing the user is asked for the CD-ROM, owned by owner;
-// false when the user cancels that prompt.
+// Sums the sizes of the listed source files (the low 32 bits of each). While
+// the description file or a listed file is missing the user is asked for the
+// CD-ROM, owned by owner; false when the user cancels that prompt.
 bool sumCopyListSizes(HWND owner, DWORD& totalBytes);
 
 // Free bytes available to the caller on the drive of folder (its first three

@@ -9,7 +9,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils imagemagick
-    fonts-ipafont-gothic fonts-wine locales
+    fonts-ipafont-gothic fonts-wine locales xorriso fuseiso fuse3 xdotool
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

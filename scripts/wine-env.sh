@@ -6,6 +6,10 @@
 #   use_wine_prefix DIR      the same, but an existing prefix in DIR is kept
 #   small_drive LETTER       a 3 MiB drive LETTER: in the prefix (a tmpfs; needs root),
 #                            named in SETUP_TEST_SMALL_DRIVE for the tests
+#   cdrom_drive LETTER IMAGE the ISO image mounted read-only (fuseiso; needs root) as
+#                            CD-ROM drive LETTER:, named in SETUP_TEST_CDROM, with the
+#                            commands that take it out and put it back in
+#                            SETUP_TEST_EJECT and SETUP_TEST_INSERT
 #   keep_desktop             keeps the prefix's virtual desktop open
 
 WINE64=/usr/lib/wine/wine64
@@ -94,6 +98,28 @@ small_drive() {
     wine_env_cleanups+=("sudo_if_needed umount '$folder'; rmdir '$folder'")
     ln -s "$folder" "$WINEPREFIX/dosdevices/${letter,,}:"
     export SETUP_TEST_SMALL_DRIVE="${letter^^}:"
+}
+
+cdrom_drive() {
+    local letter=${1,,} image mount
+    image=$(realpath "$2")
+    mount=$(mktemp -d /tmp/cdsetup-cdrom.XXXXXX)
+    if ! sudo_if_needed fuseiso -p "$image" "$mount" 2>/dev/null; then
+        rmdir "$mount"
+        echo "wine-env: no CD-ROM drive (fuseiso needs root)" >&2
+        return 0
+    fi
+    wine_env_cleanups+=("sudo_if_needed fusermount -u -z '$mount' 2>/dev/null; rmdir '$mount' 2>/dev/null")
+    ln -s "$mount" "$WINEPREFIX/dosdevices/$letter:"
+    $WINE64 reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f >/dev/null 2>&1
+    # The drive type is read when the server starts.
+    wineserver -k
+    wineserver -w
+    wineserver -p
+    $WINE64 cmd /c exit >/dev/null 2>&1 </dev/null
+    export SETUP_TEST_CDROM="${letter^^}:"
+    export SETUP_TEST_EJECT="fusermount -u -z '$mount'"
+    export SETUP_TEST_INSERT="fuseiso -p '$image' '$mount'"
 }
 
 # Keeps the prefix's virtual desktop open, so that programs do not pay for

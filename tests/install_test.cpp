@@ -273,14 +273,18 @@ TEST_F(InstallTest, SpaceLineAndDefaultFolder) {
 }
 
 TEST_F(InstallTest, MissingSourceAsksForTheDisc) {
+    // Out goes the disc, description file and all; it comes back in two steps.
     writeDisc({}, {"GAME.EXE"});
+    const std::string setupFile = disc->setupFilePath();
+    ASSERT_TRUE(MoveFileA(setupFile.c_str(), (setupFile + ".out").c_str()));
     boxes.onShow([&](size_t number) {
-        if (number == 1) disc->writeFile("DATA\\GAME.EXE", "MZ");  // the disc is back for the second OK
+        if (number == 1) MoveFileA((setupFile + ".out").c_str(), setupFile.c_str());
+        if (number == 2) disc->writeFile("DATA\\GAME.EXE", "MZ");
     });
     DialogDriver driver;
     driver.when(kSpaceText, [&](HWND dialog) {
         const std::vector<RecordedMessageBox> shown = boxes.shown();
-        ASSERT_EQ(shown.size(), 2u);
+        ASSERT_EQ(shown.size(), 3u);
         for (const RecordedMessageBox& box : shown)
             EXPECT_TRUE(isMessageBox(box, dialog, "ＣＤ－ＲＯＭを入れて下さい", "ディスクの交換", MB_OKCANCEL));
         DialogDriver::press(dialog, IDCANCEL);
@@ -292,7 +296,7 @@ TEST_F(InstallTest, MissingSourceAsksForTheDisc) {
     boxes.onShow(nullptr);
     boxes.answer({IDCANCEL});
     EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), -1);
-    EXPECT_EQ(boxes.shown().size(), 3u);
+    EXPECT_EQ(boxes.shown().size(), 4u);
 }
 
 // The browser's OK button as the callback left it, seen at EnableWindow.

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds an ISO 9660 image of a disc folder, as a pressing plant would keep it:
+# 8.3 upper-case names (ISO level 1) with Joliet names beside them, and a
+# volume label.
+#
+#   scripts/make-iso.sh DISC_FOLDER IMAGE [LABEL]
+set -euo pipefail
+folder=$1 image=$2 label=${3:-SAMPLE_ADVENTURE}
+xorriso -as mkisofs -quiet -iso-level 1 -J -V "$label" -o "$image.new" "$folder"
+mv "$image.new" "$image"
