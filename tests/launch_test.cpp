@@ -89,7 +89,7 @@ protected:
     void SetUp() override {
         LauncherTest::SetUp();
         current = {1024, 768, 32}, modes = {}, changeResult = 0, startForReal = false, startedId = 0, calls = {};
-        realCreateProcess = start.original<decltype(&CreateProcessA)>();
+        realCreateProcess = startPatch.original<decltype(&CreateProcessA)>();
     }
     // The message boxes since the last look, all owned by the backdrop.
     void expectBoxes(const std::vector<Box>& expected, const char* what) {
@@ -101,7 +101,7 @@ protected:
     size_t seen = 0;
     ImportPatch enumPatch{"user32.dll", "EnumDisplaySettingsA", reinterpret_cast<void*>(enumDisplaySettings)};
     ImportPatch changePatch{"user32.dll", "ChangeDisplaySettingsA", reinterpret_cast<void*>(changeDisplaySettings)};
-    ImportPatch start{"kernel32.dll", "CreateProcessA", reinterpret_cast<void*>(createProcess)};
+    ImportPatch startPatch{"kernel32.dll", "CreateProcessA", reinterpret_cast<void*>(createProcess)};
     ImportPatch adjustPatch{"advapi32.dll", "AdjustTokenPrivileges", reinterpret_cast<void*>(adjustTokenPrivileges)};
     ImportPatch exitPatch{"user32.dll", "ExitWindowsEx", reinterpret_cast<void*>(exitWindows)};
 };
