@@ -6,6 +6,7 @@
 #include "app/splash.h"
 #include "app/state.h"
 #include "install/folderdialog.h"
+#include "launch/rungame.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
@@ -116,6 +117,10 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         drawSplashBitmaps(dialog);
         return TRUE;
     case WM_COMMAND:
+        if (LOWORD(wParam) == kButtonRun) {
+            runInstalledGame(dialog);  // the mode is not selected again afterwards
+            return FALSE;
+        }
         if (LOWORD(wParam) == IDCANCEL) {
             EndDialog(dialog, 0);
             return TRUE;

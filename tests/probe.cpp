@@ -1,6 +1,6 @@
-// Started by the relaunch test through the shell: writes its own path and its
-// working folder, one per line, and then its process id, to the file named
-// by PROBE_OUT. A GUI program, so that no console is made for it.
+// Started by the tests as another program would be: writes its own path, its
+// working folder, its process id and its command line, one per line, to the
+// file named by PROBE_OUT. A GUI program, so that no console is made for it.
 #include <windows.h>
 
 #include <cstdio>
@@ -12,7 +12,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     GetCurrentDirectoryA(MAX_PATH, folder);
     FILE* file = std::fopen(out, "wb");
     if (file == nullptr) return 1;
-    std::fprintf(file, "%s\n%s\n%lu\n", self, folder, GetCurrentProcessId());
+    std::fprintf(file, "%s\n%s\n%lu\n%s\n", self, folder, GetCurrentProcessId(), GetCommandLineA());
     std::fclose(file);
     return 0;
 }
