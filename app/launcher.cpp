@@ -10,6 +10,7 @@
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
+#include "uninstall/uninstall.h"
 
 namespace {
 
@@ -123,6 +124,11 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         if (LOWORD(wParam) == kButtonInstallUninstall && programState.installedMode == 0) {
             // Whatever the folder dialog ended with, the check decides the mode.
             (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogFolder), dialog, folderDialogProc, 0);
+            selectLauncherMode(dialog);
+        } else if (LOWORD(wParam) == kButtonInstallUninstall && programState.installedMode != 0) {
+            // The same after the uninstall dialog, whatever it ended with.
+            (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogUninstall), dialog,
+                                  uninstallDialogProc, 0);
             selectLauncherMode(dialog);
         }
         return FALSE;
