@@ -30,7 +30,7 @@ constexpr unsigned kSaveFileCount = 100;  // SAVE00.DAT to SAVE99.DAT
 // Subfolders and their contents stay.
 void removeShortcutFolder() {
     char programs[MAX_PATH];
-    // Create: the same folder the shortcut maker would have made its links in.
+    // Made when missing: a fresh Programs folder simply holds no shortcut folder.
     if (!SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE)) return;
 
     char name[kPathSize];
@@ -53,7 +53,7 @@ void removeShortcutFolder() {
             if (!joinText(file, {folder, "\\", found.cFileName})) continue;
             (void)DeleteFileA(file);  // a file that will not go is simply left
         } while (FindNextFileA(search, &found));
-        FindClose(search);
+        (void)FindClose(search);  // nothing to do if even that fails
     }
     (void)RemoveDirectoryA(folder);  // goes only when now empty
 }
@@ -83,7 +83,7 @@ void removeSaveFilesAndFolder(HWND owner, const char* folder) {
         (void)DeleteFileA(path);  // most save slots were never used
     }
     if (!RemoveDirectoryA(folder)) {
-        MessageBoxA(owner, kLeftoversText, kLeftoversCaption, MB_OK);
+        (void)MessageBoxA(owner, kLeftoversText, kLeftoversCaption, MB_OK);  // OK is its only answer
     }
 }
 
@@ -114,18 +114,19 @@ INT_PTR CALLBACK uninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     switch (message) {
     case WM_INITDIALOG:
         if (!readRecordedFolder()) {
-            MessageBoxA(dialog, kNotInstalledText, kNotInstalledCaption, MB_OK);
+            (void)MessageBoxA(dialog, kNotInstalledText, kNotInstalledCaption, MB_OK);  // OK is its only answer
             EndDialog(dialog, -1);
             return FALSE;
         }
-        SetDlgItemTextA(dialog, kUninstallFolderText, programState.recordedFolder);
+        // Without the text the user still sees the dialog and may cancel.
+        (void)SetDlgItemTextA(dialog, kUninstallFolderText, programState.recordedFolder);
         return TRUE;  // the dialog manager places the focus
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             removeInstalledCopy(dialog, programState.recordedFolder);
             char gameName[256];
             readSetupString("GAME_NAME", gameName);
-            MessageBoxA(dialog, kUninstalledText, gameName, MB_OK);
+            (void)MessageBoxA(dialog, kUninstalledText, gameName, MB_OK);  // OK is its only answer
             EndDialog(dialog, 0);
             return TRUE;
         }
