@@ -19,52 +19,41 @@ bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) !
 class UninstallTest : public LauncherTest {
 protected:
     void TearDown() override {
-        for (const std::string& decoy : startMenuDecoys()) DeleteFileA(decoy.c_str());
+        for (size_t i = 9; i < paths.size() && i < 11; ++i) DeleteFileA(paths[i].c_str());  // the Start-menu decoys
         removeFolderTree(links);
         LauncherTest::TearDown();
     }
 
-    // An installed copy by hand: a listed file, a listed file in a subfolder
-    // that a reset marker closes, a listed file already gone, save files and
-    // an unlisted file (with a folder of folderLength bytes, an unlisted file
-    // named like a save path cut to fit); the shortcut folder with a link and
-    // an unrelated file; decoys outside both; the record.
-    void layOut(std::vector<std::string> lines, size_t folderLength = 0) {
+    // An installed copy by hand, recorded, and decoys; in survivors() order: a
+    // listed file and the subfolder that a reset marker closes (a listed file
+    // already gone); the shortcut folder, a link and an unrelated file in it;
+    // SAVE00.DAT, SAVE99.DAT; an unlisted file and the folder; decoys in the
+    // Programs and Start-menu folders and beside the folder (file, folder).
+    void layOut(std::vector<std::string> lines) {
         char programs[MAX_PATH];
         ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE));
         links = std::string(programs) + "\\" + key.name();  // unique per test
         lines.insert(lines.end(), {"COPYFILE_001=\\B", "COPYFILE_002=B.WAV", "COPYFILE_003=\\",
                                    "COPYFILE_004=GONE.TXT", "SHORTCATDIR_01=" + key.name()});
         writeGame(lines);
-        folder = install(folderLength == 0 ? "Installed" : std::string(folderLength - disc->folder().size() - 1, 'L'));
-        unlisted = folder + (folderLength == 0 ? "\\NOTES.TXT" : "\\SAVE00.DA");
+        folder = install();
         removeFolderTree(links);
-        for (const std::string& made : {folder + "\\B", links, disc->path("DECOYDIR")})
-            ASSERT_TRUE(CreateDirectoryA(made.c_str(), nullptr)) << made;
-        std::vector<std::string> files = {folder + "\\B\\B.WAV", unlisted, links + "\\ゲーム.lnk", links + "\\OTHER.TXT",
-                                          disc->path("DECOY.TXT"), startMenuDecoys()[0], startMenuDecoys()[1]};
-        if (folderLength == 0) files.insert(files.end(), {folder + "\\SAVE00.DAT", folder + "\\SAVE99.DAT"});
-        for (const std::string& file : files)
-            ASSERT_TRUE(CopyFileA(disc->setupFilePath().c_str(), file.c_str(), FALSE)) << file;
+        paths = {folder + "\\GAME.EXE", folder + "\\B\\", links + "\\", links + "\\ゲーム.lnk", links + "\\OTHER.TXT",
+                 folder + "\\SAVE00.DAT", folder + "\\SAVE99.DAT", folder + "\\NOTES.TXT", folder + "\\",
+                 links + ".TXT", links + "\\..\\..\\" + key.name() + ".TXT", disc->path("DECOY.TXT"),
+                 disc->path("DECOYDIR\\"), folder + "\\B\\B.WAV"};
+        for (const std::string& path : paths) {  // folders end in "\"
+            const bool made = path.back() == '\\' ? CreateDirectoryA(path.c_str(), nullptr)
+                                                  : CopyFileA(disc->setupFilePath().c_str(), path.c_str(), TRUE);
+            ASSERT_TRUE(made || exists(path)) << path;
+        }
         ASSERT_TRUE(checkInstalledCopy());
     }
-    // What an empty shortcut folder name and ".." would reach.
-    std::vector<std::string> startMenuDecoys() const { return {links + ".TXT", links + "\\..\\..\\DECOY.TXT"}; }
-
-    // Which of these exist, 1 or 0 each: listed file and subfolder; link,
-    // unrelated file and shortcut folder; SAVE00.DAT and SAVE99.DAT; unlisted
-    // file and folder; the decoys in Programs, in the Start menu and beside
-    // the folder (a file and an empty folder).
     std::string survivors() const {
         std::string row;
-        for (const std::string& path :
-             {folder + "\\GAME.EXE", folder + "\\B", links + "\\ゲーム.lnk", links + "\\OTHER.TXT", links,
-              folder + "\\SAVE00.DAT", folder + "\\SAVE99.DAT", unlisted, folder, startMenuDecoys()[0],
-              startMenuDecoys()[1], disc->path("DECOY.TXT"), disc->path("DECOYDIR")})
-            row += exists(path) ? '1' : '0';
+        for (size_t i = 0; i < 13; ++i) row += exists(paths[i]) ? '1' : '0';
         return row;
     }
-
     // Runs the uninstall dialog over the backdrop and presses button in it
     // (0: the dialog must end by itself).
     INT_PTR runUninstall(int button) {
@@ -74,90 +63,70 @@ protected:
                                uninstallDialogProc, 0);
     }
 
-    std::string links, folder, unlisted;
+    std::string links, folder;
+    std::vector<std::string> paths;
 };
 
-TEST_F(UninstallTest, FromTheLauncherCancelKeepsAllAndNoKeepsSavesAndUnlistedFiles) {
-    layOut({});
-    boxes.answer({IDNO});
-    HWND launcher = nullptr, uninstall = nullptr;
-    auto pressUninstall = [&](HWND dialog) {
-        launcher = dialog;
-        EXPECT_EQ(programState.installedMode, 1);
-        DialogDriver::press(dialog, kButtonInstallUninstall);
-    };
-    DialogDriver driver;
-    driver.when(kStatusText, pressUninstall)
-        .when(kUninstallFolderText, [&](HWND dialog) {
-            POINT origin = {0, 0}, launcherOrigin = {0, 0};
-            ClientToScreen(dialog, &origin);
-            ClientToScreen(launcher, &launcherOrigin);
-            EXPECT_TRUE(origin.x == launcherOrigin.x && origin.y == launcherOrigin.y);
-            EXPECT_NE(GetWindowLongA(GetDlgItem(dialog, IDCANCEL), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
-            EXPECT_TRUE(sameText(DialogDriver::text(dialog, kUninstallFolderText), folder));
-            DialogDriver::press(dialog, IDCANCEL);
-        })
-        .when(kStatusText, [&](HWND dialog) {
-            EXPECT_EQ(survivors(), "11" "111" "11" "11" "1111");
-            pressUninstall(dialog);
-        })
-        .when(kUninstallFolderText, [&](HWND dialog) {
-            uninstall = dialog;
-            DialogDriver::press(dialog, IDOK);
-        })
-        .when(kStatusText, [&](HWND dialog) {
-            EXPECT_EQ(programState.installedMode, 0);
-            DialogDriver::press(dialog, IDCANCEL);
-        });
-    runLauncher();
-    EXPECT_EQ(survivors(), "00" "000" "11" "11" "1111");
-    EXPECT_FALSE(key.exists());
-    const std::vector<RecordedMessageBox> shown = boxes.shown();
-    ASSERT_EQ(shown.size(), 2u);
-    EXPECT_TRUE(isMessageBox(shown[0], uninstall, kU2, "確認", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
-    EXPECT_TRUE(isMessageBox(shown[1], uninstall, kU4, "サンプル", MB_OK));
-}
-
-TEST_F(UninstallTest, YesRemovesWhatTheInstallMadeAndNothingElse) {
-    struct Case {
-        const char* what;
-        std::vector<std::string> lines;
-        bool unlistedFile, linkSubfolder;
-        size_t folderLength;
-        const char* survivors;
-    };
+TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
+    // answer: to the save-file question, 0 to cancel the uninstall dialog; row: survivors().
+    struct Case { const char* what; std::vector<std::string> lines; int answer; bool unlisted, linkSubfolder;
+                  const char* row; std::vector<std::string> texts; };
     const std::vector<std::string> outward = {"COPYFILE_005=..\\DECOY.TXT", "COPYFILE_006=\\..\\DECOYDIR",
                                               "COPYFILE_007=\\"};
-    for (const Case& c : {Case{"nothing left", {}, false, false, 0, "00" "000" "00" "00" "1111"},
-                          Case{"unlisted file left", {}, true, false, 0, "00" "000" "00" "11" "1111"},
-                          Case{"no shortcut folder", {"SHORTCATDIR_01=NoData"}, false, false, 0, "00" "111" "00" "00" "1111"},
-                          Case{"empty shortcut folder", {"SHORTCATDIR_01="}, false, false, 0, "00" "111" "00" "00" "1111"},
-                          Case{"shortcut folder ..", {"SHORTCATDIR_01=.."}, false, false, 0, "00" "111" "00" "00" "1111"},
-                          Case{"shortcut subfolder", {}, false, true, 0, "00" "001" "00" "00" "1111"},
-                          Case{"entries leading outside", outward, false, false, 0, "00" "000" "00" "00" "1111"},
-                          Case{"save path too long", {}, true, false, 249, "00" "000" "00" "11" "1111"}}) {
-        layOut(c.lines, c.folderLength);
-        if (!c.unlistedFile) DeleteFileA(unlisted.c_str());
+    const std::string kept = "00" "111" "00" "00" "1111";  // the shortcut folder untouched
+    for (const Case& c : {Case{"cancel", {}, 0, true, false, "11" "111" "11" "11" "1111", {}},
+                          Case{"no", {}, IDNO, true, false, "00" "000" "11" "11" "1111", {kU2, kU4}},
+                          Case{"yes", {}, IDYES, false, false, "00" "000" "00" "00" "1111", {kU2, kU4}},
+                          Case{"yes, unlisted left", {}, IDYES, true, false, "00" "000" "00" "11" "1111", {kU2, kU3, kU4}},
+                          Case{"link subfolder", {}, IDYES, false, true, "00" "100" "00" "00" "1111", {kU2, kU4}},
+                          Case{"no link folder", {"SHORTCATDIR_01=NoData"}, IDYES, false, false, kept.c_str(), {kU2, kU4}},
+                          Case{"empty link folder", {"SHORTCATDIR_01="}, IDYES, false, false, kept.c_str(), {kU2, kU4}},
+                          Case{"link folder ..", {"SHORTCATDIR_01=.."}, IDYES, false, false, kept.c_str(), {kU2, kU4}},
+                          Case{"outward entries", outward, IDYES, false, false, "00" "000" "00" "00" "1111", {kU2, kU4}}}) {
+        layOut(c.lines);
+        if (!c.unlisted) DeleteFileA(paths[7].c_str());
         if (c.linkSubfolder) CreateDirectoryA((links + "\\SUB").c_str(), nullptr);
+        if (c.answer != 0) boxes.answer({c.answer});
         const size_t before = boxes.shown().size();
-        EXPECT_EQ(runUninstall(IDOK), 0) << c.what;
-        EXPECT_EQ(survivors(), c.survivors) << c.what;
-        EXPECT_FALSE(key.exists()) << c.what;
+        HWND launcher = nullptr, uninstall = nullptr;
+        DialogDriver driver;
+        driver.when(kStatusText, [&](HWND dialog) { DialogDriver::press(launcher = dialog, kButtonInstallUninstall); })
+            .when(kUninstallFolderText, [&](HWND dialog) {
+                POINT origin = {0, 0}, launcherOrigin = {0, 0};
+                ClientToScreen(uninstall = dialog, &origin);
+                ClientToScreen(launcher, &launcherOrigin);
+                EXPECT_TRUE(origin.x == launcherOrigin.x && origin.y == launcherOrigin.y);
+                EXPECT_NE(GetWindowLongA(GetDlgItem(dialog, IDCANCEL), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
+                EXPECT_TRUE(sameText(DialogDriver::text(dialog, kUninstallFolderText), folder));
+                DialogDriver::press(dialog, c.answer == 0 ? IDCANCEL : IDOK);
+            })
+            .when(kStatusText, [&](HWND dialog) {
+                EXPECT_EQ(programState.installedMode, c.answer == 0 ? 1 : 0) << c.what;
+                DialogDriver::press(dialog, IDCANCEL);
+            });
+        runLauncher();
+        EXPECT_EQ(survivors(), c.row) << c.what;
+        EXPECT_EQ(key.exists(), c.answer == 0) << c.what;
         const std::vector<RecordedMessageBox> shown = boxes.shown();
-        ASSERT_EQ(shown.size(), before + (c.unlistedFile ? 3 : 2)) << c.what;
-        if (c.unlistedFile) {
-            EXPECT_TRUE(isMessageBox(shown[before + 1], shown[before].owner, kU3, "お知らせ", MB_OK)) << c.what;
-        }
+        ASSERT_EQ(shown.size(), before + c.texts.size()) << c.what;
+        for (size_t i = 0; i < c.texts.size(); ++i) EXPECT_TRUE(sameText(shown[before + i].text, c.texts[i])) << c.what;
+        if (c.texts.empty()) continue;
+        EXPECT_TRUE(isMessageBox(shown[before], uninstall, kU2, "確認", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2));
+        EXPECT_TRUE(isMessageBox(shown.back(), uninstall, kU4, "サンプル", MB_OK));
     }
 }
 
-TEST_F(UninstallTest, ALastResetMarkerRemovesAnEmptiedFolderBeforeTheSaveQuestion) {
-    layOut({"COPYFILE_005=\\"});
-    for (const std::string& file : {unlisted, folder + "\\SAVE00.DAT", folder + "\\SAVE99.DAT"}) DeleteFileA(file.c_str());
+TEST_F(UninstallTest, PathsThatDoNotFitAreSkippedNotCut) {
+    // A 249-byte folder: "\SAVE00.DAT" and "\LISTED.TXT" make 260 bytes
+    // without the terminator; cut to fit they would name these decoys.
+    writeGame({"COPYFILE_001=LISTED.TXT"});
+    const std::string name(248 - disc->folder().size(), 'L');
+    folder = install(name);
+    for (const char* decoy : {"\\SAVE00.DA", "\\LISTED.TX"}) disc->writeFile(name + decoy, "x");
+    ASSERT_TRUE(checkInstalledCopy());
     EXPECT_EQ(runUninstall(IDOK), 0);
-    EXPECT_EQ(survivors(), "00" "000" "00" "00" "1111");
-    ASSERT_EQ(boxes.shown().size(), 3u);
-    EXPECT_TRUE(sameText(boxes.shown()[1].text, kU3));  // the folder was already gone
+    EXPECT_FALSE(exists(folder + "\\GAME.EXE"));
+    EXPECT_TRUE(exists(folder + "\\SAVE00.DA") && exists(folder + "\\LISTED.TX"));
 }
 
 TEST_F(UninstallTest, UnreadableOrNoLongerSafeRecordRemovesNothing) {
@@ -169,8 +138,7 @@ TEST_F(UninstallTest, UnreadableOrNoLongerSafeRecordRemovesNothing) {
         EXPECT_EQ(runUninstall(0), -1);
         EXPECT_EQ(survivors(), "11" "111" "11" "11" "1111");
         EXPECT_EQ(key.exists(), !deleted);
-        const RecordedMessageBox box = boxes.shown().back();
-        EXPECT_TRUE(isMessageBox(box, box.owner, "正しくインストールが行われていません。", "SETUP", MB_OK));
+        EXPECT_TRUE(sameText(boxes.shown().back().text, "正しくインストールが行われていません。"));
     }
     EXPECT_EQ(boxes.shown().size(), 2u);
 }
