@@ -11,6 +11,7 @@
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
+#include "uninstall/uninstall.h"
 
 namespace {
 
@@ -125,9 +126,15 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             EndDialog(dialog, 0);
             return TRUE;
         }
-        if (LOWORD(wParam) == kButtonInstallUninstall && programState.installedMode == 0) {
-            // Whatever the folder dialog ended with, the check decides the mode.
-            (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogFolder), dialog, folderDialogProc, 0);
+        if (LOWORD(wParam) == kButtonInstallUninstall) {
+            // Whatever the child dialog ended with, the check decides the mode.
+            if (programState.installedMode != 0) {
+                (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogUninstall), dialog,
+                                      uninstallDialogProc, 0);
+            } else {
+                (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogFolder), dialog,
+                                      folderDialogProc, 0);
+            }
             selectLauncherMode(dialog);
         }
         return FALSE;

@@ -76,6 +76,13 @@ DIALOGS = {
         (1008, STATIC_ATOM, "", 10, 23, 210, 12, WS_CHILD | WS_VISIBLE | SS_SUNKEN | SS_CENTERIMAGE),
         (1009, STATIC_ATOM, "", 10, 40, 210, 12, WS_CHILD | WS_VISIBLE | SS_SUNKEN),
     ]),
+    105: ("アンインストール", WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_SETFONT, 238, 95, [
+        (1, BUTTON_ATOM, "アンインストール", 10, 65, 96, 15, BUTTON | BS_CENTER),
+        (2, BUTTON_ATOM, "アンインストール中止", 130, 65, 95, 15, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON),
+        (NO_ID, STATIC_ATOM, "アンインストールします。", 14, 5, 86, 8, WS_CHILD | WS_VISIBLE | SS_LEFT),
+        (1006, STATIC_ATOM, "", 10, 35, 215, 12, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_SUNKEN | SS_LEFT),
+        (NO_ID, STATIC_ATOM, "アンインストールされるフォルダ", 5, 20, 105, 10, LABEL),
+    ]),
 }
 
 ICON_GROUP_ID = 106
