@@ -8,7 +8,7 @@ DIR is rebuilt from nothing on every run: the image is put together beside it
 and swapped in at the end, so a failed run leaves no half-made disc behind.
 
     DIR/SETUP.EXE  DSETUP.dll  SETUP.INI  SETUP0.BMP .. SETUP3.BMP
-    DIR/DATA/GAME.EXE  GAME.DAT  TRACK01.WAV  TRACK02.WAV  README.TXT
+    DIR/DATA/GAME.EXE  GAME.DAT  TRACK01.WAV  TRACK02.WAV  README.TXT  OPENING.DAT
 
 The text files are kept in UTF-8 in the repository and written here in code
 page 932 with CRLF line ends, as the installer and the game read them. GAME.DAT
@@ -61,6 +61,25 @@ def game_data():
         for part in range(4096 // 32):
             blocks += hashlib.sha256(b"SampleAdventure:%d:%d" % (block, part)).digest()
     return header + bytes(blocks)
+
+
+# --- OPENING.DAT -----------------------------------------------------------------
+
+OPENING_MIB = 40
+
+
+def write_opening(path):
+    """40 MiB standing in for the opening movie: enough that an install takes
+    long enough to watch its progress bar. One 64 KiB block of hash-stream
+    bytes, each copy stamped with its place, so no two blocks are the same."""
+    block = bytearray()
+    for part in range(65536 // 32):
+        block += hashlib.sha256(b"SampleAdventure:opening:%d" % part).digest()
+    with open(path, "wb") as f:
+        for mib in range(OPENING_MIB):
+            for sixteenth in range(16):
+                stamp = struct.pack("<II", mib, sixteenth)
+                f.write(stamp + bytes(block[len(stamp):]))
 
 
 # --- the music tracks -------------------------------------------------------------
@@ -287,6 +306,7 @@ def build(args, stage):
         write_wav(os.path.join(data, name), track_samples(track))
     with open(os.path.join(data, "README.TXT"), "wb") as f:
         f.write(to_disc_text(args.readme))
+    write_opening(os.path.join(data, "OPENING.DAT"))
 
     check_copy_list(stage, ini)
 

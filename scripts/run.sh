@@ -4,8 +4,10 @@
 #
 # With a usable $DISPLAY the program is yours to work with; its Wine prefix
 # (build/run-prefix) is kept, so an installation survives to the next run.
-# Without one it runs on Xvfb: once the launcher is up a screenshot is saved,
-# its path printed, and the program closed.
+# Without one it tours the program on Xvfb: the sample disc goes into a CD-ROM
+# drive (when root may mount it; else the disc folder is used), and the
+# journey driver installs, uninstalls, installs again and runs the game,
+# saving a picture of every screen into build/screenshots, numbered in order.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,30 +30,19 @@ start_display
 prefix=$(mktemp -d /tmp/cdsetup-run.XXXXXX)
 wine_env_cleanups+=("rm -rf '$prefix'")
 start_wine_prefix "$prefix"
-(cd "$disc" && $WINE64 explorer /desktop=CDSetup,1024x768 SETUP.EXE >/dev/null 2>&1 &)
+scripts/make-iso.sh "$disc" build/x86_64/disc.iso
+cdrom_drive D build/x86_64/disc.iso
+keep_desktop
 
-# The launcher is up when the backdrop's client area is white and the dialog,
-# centred on the screen, is not; the picture must then hold still.
-is_white() {
-    case "$(convert "$1" -format "%[pixel:p{$2,$3}]" info:)" in
-        white | "srgb(255,255,255)") return 0 ;;
-        *) return 1 ;;
-    esac
-}
-mkdir -p build/screenshots
-shot=build/screenshots/launcher.png
-previous=""
-for _ in $(seq 1 100); do
-    sleep 0.3
-    import -display "$DISPLAY" -window root "$shot.tmp.png" 2>/dev/null || continue
-    current=$(md5sum <"$shot.tmp.png")
-    if is_white "$shot.tmp.png" 512 200 && ! is_white "$shot.tmp.png" 512 384 && [ "$current" = "$previous" ]; then
-        mv "$shot.tmp.png" "$shot"
-        echo "Screenshot of the launcher: $PWD/$shot"
-        exit 0
-    fi
-    previous=$current
-done
-rm -f "$shot.tmp.png"
-echo "run: the launcher did not come up within 30 seconds" >&2
-exit 1
+shots="$PWD/build/screenshots"
+rm -rf "$shots"
+mkdir -p "$shots"
+from=${SETUP_TEST_CDROM:-$(winepath -w "$disc" 2>/dev/null)}
+# The tour does not take the disc out.
+unset SETUP_TEST_EJECT SETUP_TEST_INSERT
+if ! (cd build/x86_64/tests && $WINE64 journey.exe "$from" --shots "$shots"); then
+    echo "run: the tour stopped; see $shots" >&2
+    exit 1
+fi
+echo "Pictures of every screen, in order: $shots"
+ls "$shots"

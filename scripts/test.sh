@@ -23,6 +23,7 @@ start_wine_prefix "$prefix"
 small_drive S
 cdrom_drive D build/x86_64/disc.iso
 mkdir -p build/screenshots
+rm -f build/screenshots/failed-*.png
 export SETUP_TEST_SHOTS="$PWD/build/screenshots"
 keep_desktop
 ctest --test-dir build/x86_64 --output-on-failure --timeout 120 "$@"

@@ -41,19 +41,25 @@ PROCESS_INFORMATION setup = {};
 
 // --- the outside world -------------------------------------------------------------
 
-// Runs a Unix command line and waits for it. Wine does not hand back a Unix
-// program's exit code, so callers look at what the command did.
+// Runs a Unix command line and waits for it to end. Wine neither waits for a
+// Unix program nor hands back its exit code, so the command leaves a mark
+// when done, and callers look at what it did.
 void runUnix(const std::string& commandLine) {
+    char mark[64];
+    std::snprintf(mark, sizeof mark, "/tmp/journey-%lu-%lu.done", GetCurrentProcessId(), GetTickCount());
+    std::string windowsMark = std::string("Z:") + mark;
+    for (char& c : windowsMark) c = c == '/' ? '\\' : c;
     // Wine hands a Unix program its own form of PATH.
-    std::string line = "Z:\\bin\\sh -c \"PATH=/usr/local/bin:/usr/bin:/bin; " + commandLine + "\"";
+    std::string line = "Z:\\bin\\sh -c \"PATH=/usr/local/bin:/usr/bin:/bin; " + commandLine + "; : > " + mark + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA("Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return;
-    WaitForSingleObject(process.hProcess, 60000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    for (int i = 0; i < 6000 && GetFileAttributesA(windowsMark.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
+    DeleteFileA(windowsMark.c_str());
 }
 
 void picture(const std::string& name) {
