@@ -8,6 +8,12 @@
 //
 //   journey.exe DISC [--shots UNIXDIR] [--eject CMD --insert CMD]
 //
+// For the benchmark command it also times, printing seconds:
+//   journey.exe DISC --time-install    one install, from the start button to
+//                                      the completion box; then the record goes
+//   journey.exe --time-start PROGRAM   from starting PROGRAM to its first
+//                                      dialog on screen; then it is cancelled
+//
 // --shots saves one picture per screen (ImageMagick's import, run as a Unix
 // program) into UNIXDIR, numbered in order; without it, only a failure leaves
 // a picture, in $SETUP_TEST_SHOTS. --eject and --insert are Unix
@@ -435,9 +441,65 @@ void run(const Disc& disc, const std::string& folder, bool tour) {
     PostMessageA(game, WM_CLOSE, 0, 0);
 }
 
+double secondsSince(const LARGE_INTEGER& start) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void endSetup() {
+    expect(WaitForSingleObject(setup.hProcess, kStepTimeoutMs) == WAIT_OBJECT_0, "the program did not end");
+    CloseHandle(setup.hThread);
+    CloseHandle(setup.hProcess);
+}
+
+int timeInstall(const Disc& disc) {
+    startSetup(disc);
+    begin("timed install");
+    click(waitForLauncher(disc), 1002);
+    HWND folderDialog = waitForDialog("インストールするフォルダの指定");
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    click(folderDialog, IDOK);
+    HWND box = waitForDialog(disc.gameName);
+    const double seconds = secondsSince(start);
+    click(box, IDOK);
+    click(waitForLauncher(disc), IDCANCEL);
+    endSetup();
+    RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\" + disc.regName).c_str());
+    std::printf("%.3f\n", seconds);
+    return 0;
+}
+
+int timeStart(const std::string& program) {
+    begin("timed start");
+    std::string folder = program.substr(0, program.find_last_of('\\'));
+    std::string commandLine = "\"" + program + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    expect(CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                          &startup, &setup) != FALSE,
+           "cannot start " + program);
+    HWND dialog = nullptr;
+    while ((dialog = findWindow(setup.dwProcessId, "#32770", [](HWND) { return true; })) == nullptr) {
+        expect(secondsSince(start) < 30, "no dialog appeared");
+        Sleep(1);
+    }
+    const double seconds = secondsSince(start);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    endSetup();
+    std::printf("%.4f\n", seconds);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--time-start") == 0) return timeStart(argv[2]);
+    if (argc == 3 && std::strcmp(argv[2], "--time-install") == 0) return timeInstall(readDisc(argv[1]));
     // Without arguments: the disc the test command put in its CD-ROM drive.
     const char* drive = std::getenv("SETUP_TEST_CDROM");
     std::string discFolder = argc >= 2 && argv[1][0] != '-' ? argv[1] : drive != nullptr ? drive : "";
