@@ -22,27 +22,11 @@ void showInstallFolder(HWND dialog) {
     showSpaceText(dialog, programState.installFolder);
 }
 
-// The Windows directory's drive root + "Program Files\" + DEFAULT_DIR; left
-// empty when that does not fit, and nothing can be installed then.
-void setDefaultInstallFolder() {
-    char windowsDirectory[kPathSize];
-    const UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
-    char* backslash = length < sizeof windowsDirectory ? findFirstBackslash(windowsDirectory) : nullptr;
-    if (backslash == nullptr) {
-        programState.installFolder[0] = '\0';
-        return;
-    }
-    backslash[1] = '\0';
-    joinText(programState.installFolder, {windowsDirectory, "Program Files\\", programState.defaultDirName});
-}
-
 // parent + "\" (unless it ends in one) + DEFAULT_DIR becomes installFolder;
 // false, and installFolder unchanged, when that does not fit.
 bool takeBrowsedFolder(const char* parent) {
-    const char* last = findLastBackslash(parent);
-    const bool endsInBackslash = last != nullptr && last[1] == '\0';
     char folder[kPathSize];
-    if (!joinText(folder, {parent, endsInBackslash ? "" : "\\", programState.defaultDirName})) return false;
+    if (!composeInstallFolder(parent, programState.defaultDirName, folder)) return false;
     return copyText(programState.installFolder, folder);
 }
 
@@ -59,6 +43,24 @@ void install(HWND dialog) {
 }
 
 }  // namespace
+
+bool composeDefaultInstallFolder(const char* defaultDirName, char (&folder)[kPathSize]) {
+    char windowsDirectory[kPathSize];
+    const UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
+    char* backslash = length < sizeof windowsDirectory ? findFirstBackslash(windowsDirectory) : nullptr;
+    if (backslash == nullptr) {
+        folder[0] = '\0';
+        return false;
+    }
+    backslash[1] = '\0';
+    return joinText(folder, {windowsDirectory, "Program Files\\", defaultDirName});
+}
+
+bool composeInstallFolder(const char* parent, const char* defaultDirName, char (&folder)[kPathSize]) {
+    const char* last = findLastBackslash(parent);
+    const bool endsInBackslash = last != nullptr && last[1] == '\0';
+    return joinText(folder, {parent, endsInBackslash ? "" : "\\", defaultDirName});
+}
 
 void showSpaceText(HWND dialog, const char* folder) {
     const DWORD requiredMegabytes = programState.totalBytes >> 20;
@@ -133,7 +135,8 @@ INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             return TRUE;
         }
         readSetupString("DEFAULT_DIR", programState.defaultDirName);
-        setDefaultInstallFolder();
+        // Left empty when the default does not fit, and nothing can be installed then.
+        (void)composeDefaultInstallFolder(programState.defaultDirName, programState.installFolder);
         showInstallFolder(dialog);
         return TRUE;
     case WM_COMMAND:
