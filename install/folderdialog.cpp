@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "install/diskspace.h"
+#include "install/installfolder.h"
 #include "install/progressdialog.h"
 #include "res/resource.h"
 #include "setupdata/installrecord.h"
@@ -43,24 +44,6 @@ void install(HWND dialog) {
 }
 
 }  // namespace
-
-bool composeDefaultInstallFolder(const char* defaultDirName, char (&folder)[kPathSize]) {
-    char windowsDirectory[kPathSize];
-    const UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
-    char* backslash = length < sizeof windowsDirectory ? findFirstBackslash(windowsDirectory) : nullptr;
-    if (backslash == nullptr) {
-        folder[0] = '\0';
-        return false;
-    }
-    backslash[1] = '\0';
-    return joinText(folder, {windowsDirectory, "Program Files\\", defaultDirName});
-}
-
-bool composeInstallFolder(const char* parent, const char* defaultDirName, char (&folder)[kPathSize]) {
-    const char* last = findLastBackslash(parent);
-    const bool endsInBackslash = last != nullptr && last[1] == '\0';
-    return joinText(folder, {parent, endsInBackslash ? "" : "\\", defaultDirName});
-}
 
 void showSpaceText(HWND dialog, const char* folder) {
     const DWORD requiredMegabytes = programState.totalBytes >> 20;

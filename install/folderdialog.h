@@ -10,14 +10,6 @@
 
 INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The default install folder: the Windows directory's drive root +
-// "Program Files\" + defaultDirName. False, and folder empty, when it does not fit.
-bool composeDefaultInstallFolder(const char* defaultDirName, char (&folder)[kPathSize]);
-
-// The install folder below a chosen parent: parent + "\" (unless it ends in
-// one) + defaultDirName. False, and folder empty, when it does not fit.
-bool composeInstallFolder(const char* parent, const char* defaultDirName, char (&folder)[kPathSize]);
-
 // Writes "空き容量 ... 必要容量 ..." for folder's drive and totalBytes into the
 // space line.
 void showSpaceText(HWND dialog, const char* folder);
