@@ -635,7 +635,7 @@ const char* splashProblemText(SplashProblem problem) {
     case SplashProblem::unreadable:
         return "開けないか、読めません";
     case SplashProblem::notBitmap:
-        return "BMP ファイルではありません (先頭が BM ではありません)";
+        return "BMP ファイルではありません (「BM」で始まるファイルヘッダがありません)";
     case SplashProblem::sizeField:
         return "ファイルヘッダのサイズ欄がファイルの大きさと合いません";
     case SplashProblem::infoHeader:

@@ -153,6 +153,8 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
              d.temp.writeFile("DATA\\Readme.txt", "readme");
          },
          Severity::warning, "case-mismatch", "COPYFILE_006"},
+        {"entry naming a folder", {{"COPYFILE_007", "BGM"}}, [](Disc& d) { d.temp.makeFolder("DATA\\BGM"); },
+         Severity::error, "not-a-file", "COPYFILE_007"},
         {"entry reaching out of the install folder", {{"COPYFILE_007", "..\\GAME.DAT"}}, nullptr, Severity::error,
          "escape", "COPYFILE_007"},
         {"subfolder too long for the default folder",
@@ -206,10 +208,9 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
          "cd-capacity", "COPYFILE_*"},
         {"more than the program counts", {}, [](Disc& d) { d.setSize("DATA\\GAME.DAT", 4ll << 30); }, Severity::error,
          "size-limit", "COPYFILE_*"},
-        {"name a pressing changes", {{"COPYFILE_001", "GAMEDATA1.DAT"}},
-         [](Disc& d) {
-             MoveFileA(d.temp.path("DATA\\GAME.DAT").c_str(), d.temp.path("DATA\\GAMEDATA1.DAT").c_str());
-         },
+        // ソ ends in the byte of a backslash.
+        {"name a pressing changes", {{"COPYFILE_001", "ソフト.DAT"}},
+         [](Disc& d) { MoveFileA(d.temp.path("DATA\\GAME.DAT").c_str(), d.temp.path("DATA\\ソフト.DAT").c_str()); },
          Severity::warning, "iso-name", "COPYFILE_001"},
         {"folders deeper than ISO 9660 allows", {{"COPYDIR", "A\\B\\C\\D\\E\\F\\G\\H\\"}},
          [](Disc& d) {
