@@ -96,12 +96,7 @@ bool prepareLauncher(HWND dialog) {
     // SETUP.EXE looks for SETUP0.BMP to SETUP3.BMP; a path too long for the
     // splash names simply has no splash images.
     char basePath[256];
-    if (copyText(basePath, modulePath)) {
-        if (char* dot = findLastDot(basePath)) {
-            *dot = '\0';
-            loadSplashBitmaps(basePath);
-        }
-    }
+    if (splashBasePath(modulePath, basePath)) loadSplashBitmaps(basePath);
 
     selectLauncherMode(dialog);
     return true;

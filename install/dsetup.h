@@ -12,5 +12,10 @@ INT WINAPI dsetupGetVersion(DWORD* version, DWORD* revision);
 INT WINAPI dsetupRun(HWND owner, LPCSTR root, DWORD flags);
 }
 
+// The library's file name beside the program, and the runtime's setup program
+// that the sample disc's stand-in runs from the source folder.
+constexpr char kDsetupLibrary[] = "DSETUP.dll";
+constexpr char kDxSetupProgram[] = "DXSETUP.EXE";
+
 constexpr WORD kDsetupGetVersionOrdinal = 11;
 constexpr WORD kDsetupRunOrdinal = 5;

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "install/diskspace.h"
+#include "install/installfolder.h"
 #include "install/progressdialog.h"
 #include "res/resource.h"
 #include "setupdata/installrecord.h"
@@ -22,27 +23,11 @@ void showInstallFolder(HWND dialog) {
     showSpaceText(dialog, programState.installFolder);
 }
 
-// The Windows directory's drive root + "Program Files\" + DEFAULT_DIR; left
-// empty when that does not fit, and nothing can be installed then.
-void setDefaultInstallFolder() {
-    char windowsDirectory[kPathSize];
-    const UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
-    char* backslash = length < sizeof windowsDirectory ? findFirstBackslash(windowsDirectory) : nullptr;
-    if (backslash == nullptr) {
-        programState.installFolder[0] = '\0';
-        return;
-    }
-    backslash[1] = '\0';
-    joinText(programState.installFolder, {windowsDirectory, "Program Files\\", programState.defaultDirName});
-}
-
 // parent + "\" (unless it ends in one) + DEFAULT_DIR becomes installFolder;
 // false, and installFolder unchanged, when that does not fit.
 bool takeBrowsedFolder(const char* parent) {
-    const char* last = findLastBackslash(parent);
-    const bool endsInBackslash = last != nullptr && last[1] == '\0';
     char folder[kPathSize];
-    if (!joinText(folder, {parent, endsInBackslash ? "" : "\\", programState.defaultDirName})) return false;
+    if (!composeInstallFolder(parent, programState.defaultDirName, folder)) return false;
     return copyText(programState.installFolder, folder);
 }
 
@@ -133,7 +118,8 @@ INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             return TRUE;
         }
         readSetupString("DEFAULT_DIR", programState.defaultDirName);
-        setDefaultInstallFolder();
+        // Left empty when the default does not fit, and nothing can be installed then.
+        (void)composeDefaultInstallFolder(programState.defaultDirName, programState.installFolder);
         showInstallFolder(dialog);
         return TRUE;
     case WM_COMMAND:

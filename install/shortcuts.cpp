@@ -24,31 +24,33 @@ bool makeGroupShortcut(const ShortcutEntry& group, void* context) {
     // Programs folder itself or elsewhere, and the uninstaller empties it.
     if (!isSafeShortcutFolder(group.folder)) return true;
 
-    char folder[kPathSize];
-    char link[kPathSize];
-    char target[kPathSize];
-    char icon[kPathSize] = "";
-    if (!joinText(folder, {run.programsFolder, "\\", group.folder}) ||
-        !joinText(link, {folder, "\\", group.name, ".lnk"}) ||
-        !joinText(target, {programState.installFolder, "\\", group.target})) {
-        return true;
-    }
-    if (group.hasIconFile) {
-        // The icon file lies beside the target.
-        char targetFolder[kPathSize];
-        copyText(targetFolder, target);
-        if (char* backslash = findLastBackslash(targetFolder)) backslash[1] = '\0';
-        if (!joinText(icon, {targetFolder, group.iconFile})) return true;
-    }
+    ShortcutPaths paths;
+    if (!composeShortcutPaths(group, run.programsFolder, programState.installFolder, paths)) return true;
     // An existing folder is fine; one that cannot be made fails the link's save.
-    (void)CreateDirectoryA(folder, nullptr);
+    (void)CreateDirectoryA(paths.folder, nullptr);
     // A link that cannot be made does not stop the install.
-    (void)createShortcut(target, link, "", group.description, programState.installFolder,
-                         group.hasIconFile ? icon : nullptr, group.iconNumber);
+    (void)createShortcut(paths.target, paths.link, "", group.description, programState.installFolder,
+                         group.hasIconFile ? paths.icon : nullptr, group.iconNumber);
     return true;
 }
 
 }  // namespace
+
+bool composeShortcutPaths(const ShortcutEntry& group, const char* programsFolder, const char* installFolder,
+                          ShortcutPaths& paths) {
+    paths.icon[0] = '\0';
+    if (!joinText(paths.folder, {programsFolder, "\\", group.folder}) ||
+        !joinText(paths.link, {paths.folder, "\\", group.name, ".lnk"}) ||
+        !joinText(paths.target, {installFolder, "\\", group.target})) {
+        return false;
+    }
+    if (!group.hasIconFile) return true;
+    // The icon file lies beside the target.
+    char targetFolder[kPathSize];
+    copyText(targetFolder, paths.target);
+    if (char* backslash = findLastBackslash(targetFolder)) backslash[1] = '\0';
+    return joinText(paths.icon, {targetFolder, group.iconFile});
+}
 
 void makeStartMenuShortcuts(HWND owner) {
     GroupRun run;

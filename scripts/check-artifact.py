@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Checks the shipped disc's programs: what SETUP.EXE is built for, its
 dialog templates, icon and manifest and the DLLs it needs, and that the
-DSETUP.dll beside it gives exactly what SETUP.EXE imports from it, all read
+DSETUP.dll beside it gives exactly what SETUP.EXE imports from it, and that
+the DXSETUP.EXE in the source folder is a 32-bit GUI program, all read
 straight from the PE files.
 
     check-artifact.py DISC_FOLDER
@@ -407,6 +408,11 @@ def main(argv):
     if dsetup is not None:
         print(f"Checking {dsetup_path}")
         report.guarded("DSETUP.dll", check_dsetup, dsetup)
+    dxsetup_path = os.path.join(argv[1], "DATA", "DXSETUP.EXE")
+    dxsetup = load(report, dxsetup_path)
+    if dxsetup is not None:
+        print(f"Checking {dxsetup_path}")
+        report.guarded("DXSETUP.EXE", check_header, dxsetup, "DXSETUP.EXE")
     print(f"{report.failures} check(s) failed" if report.failures else "all checks passed")
     return 1 if report.failures else 0
 

@@ -2,13 +2,13 @@
 """Lays out the sample CD-ROM image.
 
     make-disc.py --out DIR --setup SETUP.EXE --dsetup DSETUP.dll --game GAME.EXE
-                 --ini SETUP.INI --readme README.TXT --splash SPLASHDIR
+                 --dxsetup DXSETUP.EXE --ini SETUP.INI --readme README.TXT --splash SPLASHDIR
 
 DIR is rebuilt from nothing on every run: the image is put together beside it
 and swapped in at the end, so a failed run leaves no half-made disc behind.
 
     DIR/SETUP.EXE  DSETUP.dll  SETUP.INI  SETUP0.BMP .. SETUP3.BMP
-    DIR/DATA/GAME.EXE  GAME.DAT  TRACK01.WAV  TRACK02.WAV  README.TXT  OPENING.DAT
+    DIR/DATA/GAME.EXE  GAME.DAT  TRACK01.WAV  TRACK02.WAV  README.TXT  OPENING.DAT  DXSETUP.EXE
 
 The text files are kept in UTF-8 in the repository and written here in code
 page 932 with CRLF line ends, as the installer and the game read them. GAME.DAT
@@ -307,6 +307,9 @@ def build(args, stage):
     with open(os.path.join(data, "README.TXT"), "wb") as f:
         f.write(to_disc_text(args.readme))
     write_opening(os.path.join(data, "OPENING.DAT"))
+    # The runtime's setup program lies in the source folder, which DSETUP.dll
+    # is given as its root.
+    shutil.copyfile(args.dxsetup, os.path.join(data, "DXSETUP.EXE"))
 
     check_copy_list(stage, ini)
 
@@ -317,6 +320,7 @@ def main(argv):
     parser.add_argument("--setup", required=True, help="the built SETUP.EXE")
     parser.add_argument("--dsetup", required=True, help="the built stand-in DSETUP.dll")
     parser.add_argument("--game", required=True, help="the built GAME.EXE")
+    parser.add_argument("--dxsetup", required=True, help="the built stand-in DXSETUP.EXE")
     parser.add_argument("--ini", required=True, help="SETUP.INI, UTF-8")
     parser.add_argument("--readme", required=True, help="README.TXT, UTF-8")
     parser.add_argument("--splash", required=True, help="folder holding SETUP0.BMP .. SETUP3.BMP")

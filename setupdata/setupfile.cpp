@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 #include "setupdata/safefolder.h"
 #include "setupdata/text.h"
@@ -46,13 +48,8 @@ bool deriveDescriptionPath(const char* modulePath) {
     return joinText(programState.descriptionPath, {path, ".INI"});
 }
 
-bool getProgramFolder(char (&folder)[kPathSize]) {
-    const DWORD length = GetModuleFileNameA(nullptr, folder, kPathSize);
-    if (length == 0 || length >= kPathSize) {
-        folder[0] = '\0';
-        return false;
-    }
-    char* backslash = findLastBackslash(folder);
+bool getProgramFolderOf(const char* programPath, char (&folder)[kPathSize]) {
+    char* backslash = copyText(folder, programPath) ? findLastBackslash(folder) : nullptr;
     if (backslash == nullptr) {
         folder[0] = '\0';
         return false;
@@ -61,24 +58,73 @@ bool getProgramFolder(char (&folder)[kPathSize]) {
     return true;
 }
 
-bool getSourceFolder(char (&folder)[kPathSize]) {
-    char programFolder[kPathSize];
+bool getProgramFolder(char (&folder)[kPathSize]) {
+    char modulePath[kPathSize];
+    const DWORD length = GetModuleFileNameA(nullptr, modulePath, kPathSize);
+    if (length == 0 || length >= kPathSize) {
+        folder[0] = '\0';
+        return false;
+    }
+    return getProgramFolderOf(modulePath, folder);
+}
+
+bool getSourceFolderOf(const char* programFolder, char (&folder)[kPathSize]) {
     char copyDir[kPathSize];
     readSetupStringOrEmpty("COPYDIR", copyDir);
-    return getProgramFolder(programFolder) && joinText(folder, {programFolder, copyDir});
+    return joinText(folder, {programFolder, copyDir});
+}
+
+bool getSourceFolder(char (&folder)[kPathSize]) {
+    char programFolder[kPathSize];
+    if (!getProgramFolder(programFolder)) {
+        folder[0] = '\0';
+        return false;
+    }
+    return getSourceFolderOf(programFolder, folder);
+}
+
+void formatNumberedKey(NumberedKey kind, unsigned index, char (&key)[kKeySize]) {
+    constexpr const char* kFormats[] = {"COPYFILE_%03u",         "SHORTCATDIR_%02u",  "SHORTCATNAME_%02u",
+                                        "SHORTCATFILE_%02u",     "SHORTCATDISCRIPT_%02u", "SHORTCATICON_%02u",
+                                        "SHORTCATICONNUMBER_%02u"};
+    static_assert(std::size(kFormats) == std::size(kNumberedKeys), "one format for each numbered key");
+    // The longest: 19 letters and the ten digits of an unsigned 32-bit index.
+    static_assert(kKeySize > 19 + 10, "room for every index");
+    wsprintfA(key, kFormats[static_cast<int>(kind)], index);
+}
+
+bool walkSetupKeys(SetupKeyVisitor visit, void* context) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (programState.descriptionPath[0] == '\0' ||
+        !GetFileAttributesExA(programState.descriptionPath, GetFileExInfoStandard, &data) ||
+        data.nFileSizeHigh != 0 || data.nFileSizeLow > 0x1000000) {
+        return false;
+    }
+    // The names together, each with its terminator, never outgrow the file.
+    std::vector<char> names(data.nFileSizeLow + 2);
+    GetPrivateProfileStringA(kSection, nullptr, "", names.data(), static_cast<DWORD>(names.size()),
+                             programState.descriptionPath);
+    for (const char* name = names.data(); *name != '\0'; name += std::strlen(name) + 1) visit(name, context);
+    return true;
 }
 
 bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* context) {
+    char programFolder[kPathSize];
+    const bool haveProgramFolder = getProgramFolder(programFolder);
+    return walkCopyListFrom(haveProgramFolder ? programFolder : nullptr, targetFolder, visit, context);
+}
+
+bool walkCopyListFrom(const char* programFolder, const char* targetFolder, CopyEntryVisitor visit, void* context) {
     char sourceFolder[kPathSize];
     char subfolder[kPathSize] = "";
     // False after a marker that was refused or did not fit: the entries up to
     // the next reset marker have no place inside the target then.
     bool subfolderUsable = true;
-    const bool haveSourceFolder = getSourceFolder(sourceFolder);
+    const bool haveSourceFolder = programFolder != nullptr && getSourceFolderOf(programFolder, sourceFolder);
 
     for (unsigned index = 0;; ++index) {
-        char key[32];
-        wsprintfA(key, "COPYFILE_%03u", index);
+        char key[kKeySize];
+        formatNumberedKey(NumberedKey::copyFile, index, key);
         char value[kPathSize];
         readSetupString(key, value);
         if (isNoData(value)) return true;
@@ -119,24 +165,24 @@ bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* contex
 
 bool walkShortcutList(ShortcutVisitor visit, void* context) {
     for (unsigned index = 0;; ++index) {
-        char key[32];
+        char key[kKeySize];
         ShortcutEntry entry = {};
         entry.index = index;
-        wsprintfA(key, "SHORTCATDIR_%02u", index);
+        formatNumberedKey(NumberedKey::shortcutFolder, index, key);
         readSetupString(key, entry.folder);
-        wsprintfA(key, "SHORTCATNAME_%02u", index);
+        formatNumberedKey(NumberedKey::shortcutName, index, key);
         readSetupString(key, entry.name);
-        wsprintfA(key, "SHORTCATFILE_%02u", index);
+        formatNumberedKey(NumberedKey::shortcutTarget, index, key);
         readSetupString(key, entry.target);
         if (isNoData(entry.folder) || isNoData(entry.name) || isNoData(entry.target)) return true;
 
-        wsprintfA(key, "SHORTCATDISCRIPT_%02u", index);
+        formatNumberedKey(NumberedKey::shortcutDescription, index, key);
         readSetupStringOrEmpty(key, entry.description);
-        wsprintfA(key, "SHORTCATICON_%02u", index);
+        formatNumberedKey(NumberedKey::shortcutIcon, index, key);
         readSetupString(key, entry.iconFile);
         entry.hasIconFile = !isNoData(entry.iconFile);
         if (!entry.hasIconFile) entry.iconFile[0] = '\0';
-        wsprintfA(key, "SHORTCATICONNUMBER_%02u", index);
+        formatNumberedKey(NumberedKey::shortcutIconNumber, index, key);
         entry.iconNumber = readSetupInt(key);
         if (!visit(entry, context)) return false;
     }

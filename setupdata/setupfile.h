@@ -25,12 +25,41 @@ int readSetupInt(const char* key);
 // or the result does not fit.
 bool deriveDescriptionPath(const char* modulePath);
 
-// The program's folder: its module path up to and including the last backslash.
+// The folder of the program at programPath: up to and including its last
+// backslash. False, and folder empty, when there is none.
+bool getProgramFolderOf(const char* programPath, char (&folder)[kPathSize]);
+// The same for the running program's module path.
 bool getProgramFolder(char (&folder)[kPathSize]);
 
-// The source folder of the copy: program folder + COPYDIR (empty when missing).
+// The source folder of the copy: programFolder + COPYDIR (empty when missing).
 // False, and folder empty, when it does not fit.
+bool getSourceFolderOf(const char* programFolder, char (&folder)[kPathSize]);
+// The same from the running program's folder.
 bool getSourceFolder(char (&folder)[kPathSize]);
+
+// The numbered keys, formed as the walks form them: COPYFILE_000, ...,
+// COPYFILE_1000; SHORTCATDIR_00, ..., SHORTCATDIR_100 and their sisters.
+enum class NumberedKey {
+    copyFile,
+    shortcutFolder,
+    shortcutName,
+    shortcutTarget,
+    shortcutDescription,
+    shortcutIcon,
+    shortcutIconNumber,
+};
+constexpr NumberedKey kNumberedKeys[] = {
+    NumberedKey::copyFile,          NumberedKey::shortcutFolder,      NumberedKey::shortcutName,
+    NumberedKey::shortcutTarget,    NumberedKey::shortcutDescription, NumberedKey::shortcutIcon,
+    NumberedKey::shortcutIconNumber,
+};
+constexpr size_t kKeySize = 32;
+void formatNumberedKey(NumberedKey kind, unsigned index, char (&key)[kKeySize]);
+
+// Calls visit with the name of every key present in section "InstallInfo", in
+// file order. False when the file cannot be read.
+using SetupKeyVisitor = void (*)(const char* key, void* context);
+bool walkSetupKeys(SetupKeyVisitor visit, void* context);
 
 // The copy list: COPYFILE_000, COPYFILE_001, ... up to the first missing key.
 enum class CopyEntryKind { file, subfolderMarker, resetMarker };
@@ -58,6 +87,9 @@ using CopyEntryVisitor = bool (*)(const CopyEntry& entry, void* context);
 // but empty entry is skipped. targetFolder may be nullptr for a walk that
 // needs only source paths. Returns false when the visitor stopped the walk.
 bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* context);
+// The same with the sources below programFolder (nullptr: no source paths)
+// rather than the running program's folder.
+bool walkCopyListFrom(const char* programFolder, const char* targetFolder, CopyEntryVisitor visit, void* context);
 
 // The shortcut list: groups 00, 01, ... up to the first group that lacks its
 // folder, name or target.

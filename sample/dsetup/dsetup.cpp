@@ -71,7 +71,7 @@ extern "C" INT WINAPI dsetupRun(HWND owner, LPCSTR root, DWORD flags) {
     char path[MAX_PATH];
     const size_t length = std::strlen(root);
     const char* separator = length > 0 && root[length - 1] != '\\' ? "\\" : "";
-    if (std::snprintf(path, sizeof path, "%s%sDXSETUP.EXE", root, separator) >= static_cast<int>(sizeof path))
+    if (std::snprintf(path, sizeof path, "%s%s%s", root, separator, kDxSetupProgram) >= static_cast<int>(sizeof path))
         return -1;
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return -1;

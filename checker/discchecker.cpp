@@ -1,0 +1,730 @@
+#include "checker/discchecker.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <iterator>
+#include <vector>
+
+#include "app/splash.h"
+#include "checker/peimage.h"
+#include "install/dsetup.h"
+#include "install/installfolder.h"
+#include "install/shortcuts.h"
+#include "setupdata/installrecord.h"
+#include "setupdata/safefolder.h"
+#include "setupdata/setupfile.h"
+#include "setupdata/text.h"
+
+namespace {
+
+constexpr char kSetupProgram[] = "SETUP.EXE";
+// A user may pick a deep parent folder in the browser; paths must fit below
+// one of this many characters too.
+constexpr unsigned kDeepParentLength = 100;
+constexpr ULONGLONG kCdRomBytes = 650ull << 20;
+// totalBytes and the progress count are unsigned 32-bit.
+constexpr ULONGLONG kCountableBytes = 1ull << 32;
+// Each corner image should fit a quarter of the smallest screen.
+constexpr LONG kCornerWidth = 640 / 2;
+constexpr LONG kCornerHeight = 480 / 2;
+// ISO 9660 allows eight directory levels, the root being the first.
+constexpr unsigned kIsoFoldersBelowRoot = 7;
+// Values are read this long to tell a value that the program cuts.
+constexpr unsigned kLongValue = 1024;
+
+struct InstalledPath {
+    char path[kPathSize];  // relative to the install folder
+};
+
+struct Check {
+    FindingSink sink;
+    void* context;
+    char programPath[kPathSize];    // the disc's SETUP.EXE
+    char programFolder[kPathSize];  // with its trailing backslash
+    char sourceFolder[kPathSize];
+    bool sourcesCheckable;          // COPYDIR is sound and its folder exists
+    char defaultDirName[sizeof programState.defaultDirName];
+    char installFolder[kPathSize];  // the default one; empty when it does not fit
+    char deepInstallFolder[kPathSize];
+    // What the copy list installs (files) and makes (folders), from the walk
+    // with the default install folder.
+    std::vector<InstalledPath> installedFiles;
+    std::vector<InstalledPath> madeFolders;
+    std::vector<unsigned> entriesWithoutTarget;  // refused or too long for the default folder
+    ULONGLONG copyBytes;
+    unsigned copyEnd;      // the first COPYFILE index that ends the list
+    unsigned shortcutEnd;  // the first incomplete shortcut group
+    unsigned copyKeysAfterEnd;
+    unsigned shortcutKeysAfterEnd;
+};
+
+void report(Check& check, Severity severity, const char* id, const char* key,
+            std::initializer_list<const char*> parts) {
+    Finding finding;
+    finding.severity = severity;
+    finding.check = id;
+    copyTextCut(finding.key, key);
+    size_t length = 0;
+    finding.problem[0] = '\0';
+    for (const char* part : parts) {
+        copyTextCut(finding.problem + length, sizeof finding.problem - length, part);
+        length = std::strlen(finding.problem);
+    }
+    check.sink(finding, check.context);
+}
+
+void error(Check& check, const char* id, const char* key, std::initializer_list<const char*> parts) {
+    report(check, Severity::error, id, key, parts);
+}
+
+void warning(Check& check, const char* id, const char* key, std::initializer_list<const char*> parts) {
+    report(check, Severity::warning, id, key, parts);
+}
+
+struct Number {
+    char text[16];
+};
+Number number(unsigned long value) {
+    Number n;
+    wsprintfA(n.text, "%lu", value);
+    return n;
+}
+
+bool endsInBackslash(const char* text) {
+    const char* last = findLastBackslash(text);
+    return last != nullptr && last[1] == '\0';
+}
+
+bool isFolder(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool holds(const std::vector<InstalledPath>& paths, const char* relativePath) {
+    for (const InstalledPath& installed : paths) {
+        if (lstrcmpiA(installed.path, relativePath) == 0) return true;
+    }
+    return false;
+}
+
+void stripTrailingBackslashes(char* path) {
+    for (char* last = findLastBackslash(path); last != nullptr && last[1] == '\0'; last = findLastBackslash(path)) {
+        *last = '\0';
+    }
+}
+
+// The folder part of a path relative to the install folder: "" for a file in
+// the install folder itself.
+void parentOf(const char* relativePath, char (&parent)[kPathSize]) {
+    copyText(parent, relativePath);
+    char* backslash = findLastBackslash(parent);
+    if (backslash == nullptr) backslash = parent;
+    *backslash = '\0';
+    stripTrailingBackslashes(parent);
+}
+
+// Whether every name of path after its first `from` bytes is spelled on the
+// disc as written; onDisc gets the disc's spelling of those names.
+bool spelledAsListed(const char* listedPath, size_t from, char (&onDisc)[kPathSize]) {
+    char path[kPathSize];
+    copyText(path, listedPath);
+    onDisc[0] = '\0';
+    bool same = true;
+    char* component = path + from;
+    for (char* p = component;; p = CharNextA(p)) {
+        const char c = *p;
+        if (c != '\0' && c != '\\') continue;  // CharNextA steps over double-byte characters whole
+        if (p > component) {
+            *p = '\0';
+            WIN32_FIND_DATAA found;
+            HANDLE search = FindFirstFileA(path, &found);
+            if (search == INVALID_HANDLE_VALUE) return true;
+            FindClose(search);
+            same = same && lstrcmpA(component, found.cFileName) == 0;
+            char sofar[kPathSize];
+            copyText(sofar, onDisc);
+            joinText(onDisc, {sofar, sofar[0] != '\0' ? "\\" : "", found.cFileName});
+            *p = c;
+        }
+        if (c == '\0') return same;
+        component = p + 1;
+    }
+}
+
+// --- the keys ------------------------------------------------------------------
+
+// Reports a key that is missing, or longer than the program reads it.
+// Returns whether it is present.
+bool checkKey(Check& check, const char* key, unsigned limit, const char* whenMissing) {
+    char value[kLongValue];
+    readSetupString(key, value, sizeof value);
+    if (isNoData(value)) {
+        error(check, "missing-key", key, {"ありません。", whenMissing});
+        return false;
+    }
+    const size_t length = std::strlen(value);
+    if (length >= limit) {
+        error(check, "too-long", key,
+              {number(static_cast<unsigned long>(length)).text, " バイトあります。SETUP.EXE はこのキーを ",
+               number(limit - 1).text, " バイトまでしか読みません"});
+    }
+    return true;
+}
+
+void checkSingleKeys(Check& check) {
+    checkKey(check, "GAME_NAME", sizeof programState.gameName, "SETUP.EXE は初期化に失敗して終わります");
+    checkKey(check, "EXE_NAME", kPathSize, "ゲームを起動できません");
+    checkKey(check, "DEFAULT_DIR", sizeof programState.defaultDirName,
+             "インストール先のフォルダ名が「NoData」になります");
+    if (checkKey(check, "REG_NAME", kLongValue,
+                 "インストール済みのゲームが見つからず、実行もアンインストールもできません") &&
+        !buildRegistrySubKey()) {
+        error(check, "reg-name", "REG_NAME",
+              {"空か ", number(kMaxRegName).text,
+               " バイトを超えるため、SETUP.EXE は無いものとして扱います。インストール済みのゲームが見つかりません"});
+    }
+}
+
+// COPYDIR and the source folder it names; the sources are checked one by one
+// only when this holds, so that one mistake here is told once.
+void checkSourceFolder(Check& check) {
+    char copyDir[kPathSize];
+    readSetupString("COPYDIR", copyDir);
+    check.sourcesCheckable = false;
+    if (!isNoData(copyDir) && copyDir[0] != '\0' && !endsInBackslash(copyDir)) {
+        error(check, "copydir", "COPYDIR",
+              {"「\\」で終わっていません。ファイル名がそのまま続き (", copyDir,
+               "GAME.EXE のように)、どのファイルも見つかりません"});
+    } else if (!getSourceFolderOf(check.programFolder, check.sourceFolder)) {
+        error(check, "copydir", "COPYDIR", {"コピー元フォルダのパスが 259 文字を超えます"});
+    } else if (!isFolder(check.sourceFolder)) {
+        error(check, "copydir", "COPYDIR", {"コピー元フォルダ ", copyDir, " がディスクにありません"});
+    } else {
+        check.sourcesCheckable = true;
+        char onDisc[kPathSize];
+        if (!spelledAsListed(check.sourceFolder, std::strlen(check.programFolder), onDisc)) {
+            warning(check, "case-mismatch", "COPYDIR", {"ディスク上の名前は ", onDisc, " で、大文字と小文字が違います"});
+        }
+    }
+}
+
+// The numbered families' names without their digits: "COPYFILE_", "SHORTCATDIR_", ...
+void numberedKeyPrefix(NumberedKey kind, char (&prefix)[kKeySize]) {
+    formatNumberedKey(kind, 0, prefix);
+    char* end = prefix + std::strlen(prefix);
+    while (end > prefix && end[-1] >= '0' && end[-1] <= '9') --end;
+    *end = '\0';
+}
+
+void scanKey(const char* key, void* context) {
+    auto& check = *static_cast<Check*>(context);
+    constexpr const char* kSingleKeys[] = {"GAME_NAME", "EXE_NAME", "DEFAULT_DIR", "REG_NAME", "COPYDIR", "DXOPTION"};
+    for (const char* single : kSingleKeys) {
+        if (lstrcmpiA(key, single) == 0) return;
+    }
+    const char* digits = key + std::strlen(key);
+    while (digits > key && digits[-1] >= '0' && digits[-1] <= '9') --digits;
+    char prefix[kKeySize];
+    const bool numbered = *digits != '\0' && static_cast<size_t>(digits - key) < sizeof prefix;
+    if (numbered) lstrcpynA(prefix, key, static_cast<int>(digits - key) + 1);
+
+    for (NumberedKey kind : kNumberedKeys) {
+        char familyPrefix[kKeySize];
+        numberedKeyPrefix(kind, familyPrefix);
+        if (!numbered || lstrcmpiA(prefix, familyPrefix) != 0) continue;
+        // Ten digits or more never name an index the walks reach.
+        const bool reachable = std::strlen(digits) < 10;
+        const unsigned index = reachable ? static_cast<unsigned>(StrToIntA(digits)) : 0;
+        char canonical[kKeySize];
+        formatNumberedKey(kind, index, canonical);
+        if (!reachable || lstrcmpiA(key, canonical) != 0) {
+            error(check, "key-never-read", key,
+                  {"SETUP.EXE はこのキーを読みません。番号は ", canonical, " の形で書きます"});
+        } else if (kind == NumberedKey::copyFile) {
+            if (index > check.copyEnd) ++check.copyKeysAfterEnd;
+        } else if (index > check.shortcutEnd) {
+            ++check.shortcutKeysAfterEnd;
+        }
+        return;
+    }
+    warning(check, "unknown-key", key, {"SETUP.EXE はこのキーを読みません"});
+}
+
+// --- the copy list ---------------------------------------------------------------
+
+// ISO 9660 names: upper-case letters, digits and "_"; a file 8.3, a folder 8
+// without an extension.
+bool isIsoName(const char* begin, const char* end, bool isFile) {
+    unsigned name = 0;
+    unsigned extension = 0;
+    bool dot = false;
+    for (const char* p = begin; p < end; ++p) {
+        const char c = *p;
+        if (c == '.' && isFile && !dot) {
+            dot = true;
+        } else if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_') {
+            ++(dot ? extension : name);
+        } else {
+            return false;
+        }
+    }
+    return name >= 1 && name <= 8 && (!dot || (extension >= 1 && extension <= 3));
+}
+
+// Warns of the first name in relativePath a pressing would change; returns the
+// number of folders it passes through.
+unsigned checkIsoNames(Check& check, const char* key, const char* relativePath, bool endsInFile) {
+    unsigned folders = 0;
+    bool warned = false;
+    const char* component = relativePath;
+    for (const char* p = relativePath;; p = CharNextA(p)) {
+        if (*p != '\0' && *p != '\\') continue;  // CharNextA steps over double-byte characters whole
+        const bool isFile = *p == '\0' && endsInFile;
+        if (p > component && !isFile) ++folders;
+        if (p > component && !warned && !isIsoName(component, p, isFile)) {
+            char name[kPathSize];
+            lstrcpynA(name, component, static_cast<int>(p - component) + 1);
+            warning(check, "iso-name", key,
+                    {name, " は大文字の 8.3 形式の名前ではなく、プレスで名前が変わることがあります"});
+            warned = true;
+        }
+        if (*p == '\0') return folders;
+        component = p + 1;
+    }
+}
+
+void checkSourceFile(Check& check, const CopyEntry& entry, const char* key, unsigned copyDirFolders) {
+    if (entry.sourcePath == nullptr) {
+        error(check, "source-too-long", key, {"コピー元のパスが 259 文字を超えます"});
+        return;
+    }
+    const char* relative = entry.sourcePath + std::strlen(check.programFolder);
+    if (!PathFileExistsA(entry.sourcePath)) {
+        error(check, "missing-file", key,
+              {relative, " がディスクにありません。インストールは「ＣＤ－ＲＯＭを入れて下さい」を繰り返します"});
+        return;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(entry.sourcePath, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error(check, "not-a-file", key, {relative, " はファイルではありません"});
+        return;
+    }
+    check.copyBytes += (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    char onDisc[kPathSize];
+    if (!spelledAsListed(entry.sourcePath, std::strlen(check.sourceFolder), onDisc)) {
+        warning(check, "case-mismatch", key, {"ディスク上の名前は ", onDisc, " で、大文字と小文字が違います"});
+    }
+    const unsigned folders = copyDirFolders + checkIsoNames(check, key, entry.value, true);
+    if (copyDirFolders <= kIsoFoldersBelowRoot && folders > kIsoFoldersBelowRoot) {
+        warning(check, "iso-depth", key,
+                {relative, " はルートから ", number(folders).text,
+                 " 段下のフォルダにあり、ISO 9660 の 8 段 (ルートを含む) を超えます"});
+    }
+}
+
+struct CopyWalk {
+    Check& check;
+    const char* installFolder;  // nullptr when it does not fit
+    bool deep;                  // the walk below the deep parent checks only the lengths
+    unsigned copyDirFolders;
+    unsigned nextIndex;         // the index after the last entry seen
+    bool firstIsFile;
+    bool firstIsMarker;
+    bool underFailedMarker;     // the current subfolder was refused or did not fit
+};
+
+void recordTarget(CopyWalk& walk, const CopyEntry& entry, const char* key) {
+    Check& check = walk.check;
+    InstalledPath installed;
+    copyText(installed.path, entry.targetPath + std::strlen(walk.installFolder) + 1);
+    // A marker names the folder it makes.
+    if (entry.kind != CopyEntryKind::file) stripTrailingBackslashes(installed.path);
+    char parent[kPathSize];
+    parentOf(installed.path, parent);
+    if (parent[0] != '\0' && !holds(check.madeFolders, parent)) {
+        error(check, "folder-not-made", key,
+              {"コピー先のフォルダ ", parent, " がまだ作られていません。先に「\\", parent, "」の項目が必要です"});
+    }
+    (entry.kind == CopyEntryKind::file ? check.installedFiles : check.madeFolders).push_back(installed);
+}
+
+bool checkCopyEntry(const CopyEntry& entry, void* context) {
+    auto& walk = *static_cast<CopyWalk*>(context);
+    Check& check = walk.check;
+    char key[kKeySize];
+    if (!walk.deep) {
+        // The walk passes over present but empty entries; the first is told apart.
+        for (unsigned index = walk.nextIndex == 0 ? 1 : walk.nextIndex; index < entry.index; ++index) {
+            formatNumberedKey(NumberedKey::copyFile, index, key);
+            warning(check, "empty-entry", key, {"空です。何も指さないため読み飛ばされます"});
+        }
+        walk.firstIsFile = walk.firstIsFile || (entry.index == 0 && entry.kind == CopyEntryKind::file);
+        walk.firstIsMarker = walk.firstIsMarker || (entry.index == 0 && entry.kind != CopyEntryKind::file);
+    }
+    walk.nextIndex = entry.index + 1;
+    formatNumberedKey(NumberedKey::copyFile, entry.index, key);
+    if (entry.kind == CopyEntryKind::resetMarker) {
+        walk.underFailedMarker = false;
+        return true;
+    }
+    const bool isMarker = entry.kind == CopyEntryKind::subfolderMarker;
+    if (!staysInsideFolder(entry.value)) {
+        if (!walk.deep) {
+            error(check, "escape", key, {"インストール先フォルダの外を指すため、SETUP.EXE はこの項目を拒みます"});
+            check.entriesWithoutTarget.push_back(entry.index);
+        }
+        walk.underFailedMarker = walk.underFailedMarker || isMarker;
+        return true;
+    }
+    if (!walk.deep && !isMarker && check.sourcesCheckable) checkSourceFile(check, entry, key, walk.copyDirFolders);
+    if (walk.installFolder == nullptr) return true;
+
+    if (entry.targetPath == nullptr) {
+        // A file below a failed subfolder fails with it; a marker stands on its own.
+        const bool toldAlready = (!isMarker && walk.underFailedMarker) ||
+                                 (walk.deep && std::find(check.entriesWithoutTarget.begin(),
+                                                         check.entriesWithoutTarget.end(),
+                                                         entry.index) != check.entriesWithoutTarget.end());
+        if (!toldAlready && walk.deep) {
+            error(check, "target-too-long", key,
+                  {number(kDeepParentLength).text,
+                   " 文字のフォルダの下にインストールすると、コピー先のパスが 259 文字を超えます"});
+        } else if (!toldAlready) {
+            error(check, "target-too-long", key,
+                  {"コピー先のパスが 259 文字を超えます (インストール先 ", walk.installFolder, ")"});
+            check.entriesWithoutTarget.push_back(entry.index);
+        }
+        if (isMarker) walk.underFailedMarker = true;
+        return true;
+    }
+    if (isMarker) walk.underFailedMarker = false;
+    if (!walk.deep) recordTarget(walk, entry, key);
+    return true;
+}
+
+// The first index the walks do not read: the walker passes over present but
+// empty entries up to it.
+unsigned copyListEnd(unsigned afterLastEntry) {
+    for (unsigned index = afterLastEntry;; ++index) {
+        char key[kKeySize];
+        char value[kPathSize];
+        formatNumberedKey(NumberedKey::copyFile, index, key);
+        readSetupString(key, value);
+        if (isNoData(value)) return index;
+    }
+}
+
+void checkCopyList(Check& check) {
+    char copyDir[kPathSize];
+    readSetupString("COPYDIR", copyDir);
+    unsigned copyDirFolders = 0;
+    if (check.sourcesCheckable && !isNoData(copyDir)) {
+        copyDirFolders = checkIsoNames(check, "COPYDIR", copyDir, false);
+        if (copyDirFolders > kIsoFoldersBelowRoot) {
+            warning(check, "iso-depth", "COPYDIR",
+                    {copyDir, " はルートから ", number(copyDirFolders).text,
+                     " 段下にあり、ISO 9660 の 8 段 (ルートを含む) を超えます"});
+        }
+    }
+
+    CopyWalk walk = {check, check.installFolder[0] != '\0' ? check.installFolder : nullptr, false, copyDirFolders,
+                     0, false, false, false};
+    walkCopyListFrom(check.programFolder, walk.installFolder, checkCopyEntry, &walk);
+    check.copyEnd = copyListEnd(walk.nextIndex);
+    for (unsigned index = walk.nextIndex == 0 ? 1 : walk.nextIndex; index < check.copyEnd; ++index) {
+        char key[kKeySize];
+        formatNumberedKey(NumberedKey::copyFile, index, key);
+        warning(check, "empty-entry", key, {"空です。何も指さないため読み飛ばされます"});
+    }
+
+    if (check.copyEnd > 0 && !walk.firstIsFile) {
+        error(check, "first-entry", "COPYFILE_000",
+              {walk.firstIsMarker ? "フォルダの指定です。" : "空です。",
+               "最初の項目がインストール先に直接コピーするファイルでないと、インストール済みのゲームが見つかりません"});
+    }
+
+    if (check.deepInstallFolder[0] != '\0') {
+        CopyWalk deep = {check, check.deepInstallFolder, true, copyDirFolders, 0, false, false, false};
+        walkCopyListFrom(check.programFolder, check.deepInstallFolder, checkCopyEntry, &deep);
+    }
+
+    if (check.copyBytes >= kCountableBytes) {
+        error(check, "size-limit", "COPYFILE_*",
+              {"コピーするファイルの合計 ", number(static_cast<unsigned long>(check.copyBytes >> 20)).text,
+               " MiB が 4 GiB 以上で、SETUP.EXE は必要な容量を数えられません"});
+    } else if (check.copyBytes > kCdRomBytes) {
+        error(check, "cd-capacity", "COPYFILE_*",
+              {"コピーするファイルの合計 ", number(static_cast<unsigned long>(check.copyBytes >> 20)).text,
+               " MiB が CD-ROM の 650 MiB を超えます"});
+    }
+}
+
+void checkInstallFolders(Check& check) {
+    readSetupString("DEFAULT_DIR", check.defaultDirName);
+    char deepParent[kDeepParentLength + 1] = "C:\\";
+    std::memset(deepParent + 3, 'D', kDeepParentLength - 3);
+    deepParent[kDeepParentLength] = '\0';
+    if (!composeDefaultInstallFolder(check.defaultDirName, check.installFolder)) {
+        error(check, "install-folder-too-long", "DEFAULT_DIR", {"既定のインストール先が 259 文字を超えます"});
+        check.deepInstallFolder[0] = '\0';
+    } else if (!composeInstallFolder(deepParent, check.defaultDirName, check.deepInstallFolder)) {
+        error(check, "install-folder-too-long", "DEFAULT_DIR",
+              {number(kDeepParentLength).text, " 文字のフォルダの下に作るインストール先が 259 文字を超えます"});
+    }
+}
+
+void checkGameProgram(Check& check) {
+    char exeName[kPathSize];
+    readSetupString("EXE_NAME", exeName);
+    if (isNoData(exeName) || check.installFolder[0] == '\0') return;
+    if (!holds(check.installedFiles, exeName)) {
+        error(check, "exe-not-installed", "EXE_NAME", {exeName, " はコピー一覧がインストールするファイルにありません"});
+    }
+}
+
+// --- the shortcuts ----------------------------------------------------------------
+
+struct ShortcutWalk {
+    Check& check;
+    char programsFolder[kPathSize];
+    char uninstalledFolder[kPathSize];  // SHORTCATDIR_01: the only folder the uninstaller removes
+    unsigned groups;
+};
+
+bool checkShortcut(const ShortcutEntry& group, void* context) {
+    auto& walk = *static_cast<ShortcutWalk*>(context);
+    Check& check = walk.check;
+    walk.groups = group.index + 1;
+    char folderKey[kKeySize];
+    formatNumberedKey(NumberedKey::shortcutFolder, group.index, folderKey);
+    if (!isSafeShortcutFolder(group.folder)) {
+        error(check, "shortcut-folder", folderKey,
+              {"SETUP.EXE はこのフォルダを拒みます (空か、スタートメニューのプログラムフォルダの外を指します)"});
+        return true;
+    }
+    if (!isNoData(walk.uninstalledFolder) && lstrcmpiA(group.folder, walk.uninstalledFolder) != 0) {
+        warning(check, "uninstall-folder-differs", folderKey,
+                {"SHORTCATDIR_01 と違うフォルダです。アンインストールしてもこのフォルダは残ります"});
+    }
+    if (check.installFolder[0] == '\0') return true;
+
+    char key[kKeySize];
+    formatNumberedKey(NumberedKey::shortcutName, group.index, key);
+    ShortcutPaths paths;
+    if (!composeShortcutPaths(group, walk.programsFolder, check.installFolder, paths)) {
+        error(check, "shortcut-too-long", key,
+              {"ショートカットのパスが 259 文字を超えるため作られません (このコンピュータのプログラムフォルダ、インストール先 ",
+               check.installFolder, ")"});
+        return true;
+    }
+    ShortcutPaths deepPaths;
+    if (check.deepInstallFolder[0] != '\0' &&
+        !composeShortcutPaths(group, walk.programsFolder, check.deepInstallFolder, deepPaths)) {
+        error(check, "shortcut-too-long", key,
+              {number(kDeepParentLength).text,
+               " 文字のフォルダの下にインストールすると、ショートカットのパスが 259 文字を超えて作られません"});
+    }
+    const size_t folderLength = std::strlen(check.installFolder) + 1;
+    if (!holds(check.installedFiles, paths.target + folderLength)) {
+        formatNumberedKey(NumberedKey::shortcutTarget, group.index, key);
+        error(check, "shortcut-target", key,
+              {paths.target + folderLength, " はコピー一覧がインストールするファイルにありません"});
+    }
+    if (group.hasIconFile && !holds(check.installedFiles, paths.icon + folderLength)) {
+        formatNumberedKey(NumberedKey::shortcutIcon, group.index, key);
+        error(check, "shortcut-icon", key,
+              {"アイコンファイル ", paths.icon + folderLength, " はコピー一覧がインストールするファイルにありません"});
+    }
+    return true;
+}
+
+void checkShortcuts(Check& check) {
+    ShortcutWalk walk = {check, "", "", 0};
+    // The links' length is judged by this computer's Programs folder.
+    if (!SHGetSpecialFolderPathA(nullptr, walk.programsFolder, CSIDL_PROGRAMS, FALSE)) walk.programsFolder[0] = '\0';
+    char key[kKeySize];
+    formatNumberedKey(NumberedKey::shortcutFolder, 1, key);
+    readSetupString(key, walk.uninstalledFolder);
+    walkShortcutList(checkShortcut, &walk);
+    check.shortcutEnd = walk.groups;
+    if (walk.groups > 0 && isNoData(walk.uninstalledFolder)) {
+        error(check, "uninstall-folder", key,
+              {"ありません。アンインストールはこのキーのフォルダしか消さないため、ショートカットのフォルダが残ります"});
+    }
+}
+
+// After the key scan: the group that ends the shortcut list, when it holds
+// some of its three keys or later groups follow.
+void checkShortcutListEnd(Check& check) {
+    constexpr NumberedKey kGroupKeys[] = {NumberedKey::shortcutFolder, NumberedKey::shortcutName,
+                                          NumberedKey::shortcutTarget};
+    char missingKey[kKeySize] = "";
+    unsigned present = 0;
+    for (NumberedKey kind : kGroupKeys) {
+        char key[kKeySize];
+        char value[kPathSize];
+        formatNumberedKey(kind, check.shortcutEnd, key);
+        readSetupString(key, value);
+        if (!isNoData(value)) {
+            ++present;
+        } else if (missingKey[0] == '\0') {
+            copyText(missingKey, key);
+        }
+    }
+    const char* later = check.shortcutKeysAfterEnd > 0 ? "。後の SHORTCAT キー " : "";
+    const Number count = number(check.shortcutKeysAfterEnd);
+    const char* laterCount = check.shortcutKeysAfterEnd > 0 ? count.text : "";
+    const char* laterEnd = check.shortcutKeysAfterEnd > 0 ? " 個は読まれません" : "";
+    if (present > 0) {
+        error(check, "shortcut-incomplete", missingKey,
+              {"ありません。フォルダ・名前・対象の 3 つが揃わないため、ショートカット一覧はここで終わります", later,
+               laterCount, laterEnd});
+    } else if (check.shortcutKeysAfterEnd > 0) {
+        error(check, "shortcut-gap", missingKey, {"ありません。ショートカット一覧はここで終わります", later,
+                                                 laterCount, laterEnd});
+    }
+}
+
+// --- the programs and pictures beside SETUP.EXE ----------------------------------------
+
+bool isThe32BitProgram(const char* path, bool dll) {
+    PeHeaders headers;
+    return readPeHeaders(path, headers) && headers.machine == IMAGE_FILE_MACHINE_I386 &&
+           headers.magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC && headers.isDll == dll;
+}
+
+void checkPrograms(Check& check) {
+    if (!PathFileExistsA(check.programPath)) {
+        error(check, "setup-exe", kSetupProgram, {"ありません"});
+    } else if (!isThe32BitProgram(check.programPath, false)) {
+        error(check, "setup-exe", kSetupProgram, {"32 ビットの Windows プログラム (PE32, i386) ではありません"});
+    }
+
+    // Bound when SETUP.EXE loads, whatever DXOPTION says.
+    char library[kPathSize];
+    if (joinText(library, {check.programFolder, kDsetupLibrary})) {
+        if (!PathFileExistsA(library)) {
+            error(check, "dsetup", kDsetupLibrary, {"ありません。SETUP.EXE はこれを読み込むため、無いと起動しません"});
+        } else if (!isThe32BitProgram(library, true)) {
+            error(check, "dsetup", kDsetupLibrary, {"32 ビットの DLL (PE32, i386) ではないため、SETUP.EXE が起動しません"});
+        } else if (!peExportsOrdinal(library, kDsetupGetVersionOrdinal) ||
+                   !peExportsOrdinal(library, kDsetupRunOrdinal)) {
+            error(check, "dsetup", kDsetupLibrary, {"序数 5 と 11 を公開していないため、SETUP.EXE が起動しません"});
+        }
+    }
+
+    char setupProgram[kPathSize];
+    if (readSetupInt("DXOPTION") == 1 && check.sourcesCheckable &&
+        joinText(setupProgram, {check.sourceFolder, kDxSetupProgram}) && !PathFileExistsA(setupProgram)) {
+        const char* folder = check.sourceFolder + std::strlen(check.programFolder);
+        error(check, "dxsetup", "DXOPTION",
+              {"1 ですが、コピー元フォルダ ", folder[0] != '\0' ? folder : "(SETUP.EXE と同じフォルダ)", " に ",
+               kDxSetupProgram, " がありません"});
+    }
+}
+
+const char* splashProblemText(SplashProblem problem) {
+    switch (problem) {
+    case SplashProblem::none:
+        return "";
+    case SplashProblem::unreadable:
+        return "開けないか、読めません";
+    case SplashProblem::notBitmap:
+        return "BMP ファイルではありません (「BM」で始まるファイルヘッダがありません)";
+    case SplashProblem::sizeField:
+        return "ファイルヘッダのサイズ欄がファイルの大きさと合いません";
+    case SplashProblem::infoHeader:
+        return "情報ヘッダが 40 バイトの BITMAPINFOHEADER (1 プレーン) ではありません";
+    case SplashProblem::notBottomUp:
+        return "幅と高さが正ではありません (下から上へ並ぶ行が必要です)";
+    case SplashProblem::compressed:
+        return "圧縮されています (無圧縮 BI_RGB のみ表示します)";
+    case SplashProblem::colourFormat:
+        return "16、24、32 ビットのいずれでもないか、カラーテーブルがあります";
+    case SplashProblem::truncated:
+        return "画素データがファイルに収まっていません";
+    }
+    return "";
+}
+
+void checkSplashFiles(Check& check) {
+    char basePath[256];
+    if (!splashBasePath(check.programPath, basePath)) return;
+    for (int index = 0; index < 4; ++index) {
+        char path[256];
+        if (!splashFilePath(basePath, index, path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) continue;
+        const char* name = lastPathComponent(path);
+        void* block = nullptr;
+        const SplashProblem problem = loadSplashFile(path, block);
+        if (problem != SplashProblem::none) {
+            error(check, "splash", name, {"SETUP.EXE はこのビットマップを表示しません: ", splashProblemText(problem)});
+            continue;
+        }
+        const auto& info = *static_cast<const BITMAPINFOHEADER*>(block);
+        if (info.biWidth > kCornerWidth || info.biHeight > kCornerHeight) {
+            warning(check, "splash-size", name,
+                    {number(static_cast<unsigned long>(info.biWidth)).text, " × ",
+                     number(static_cast<unsigned long>(info.biHeight)).text,
+                     " ピクセルで、640 × 480 の画面の 4 分の 1 (320 × 240) を超え、隅の画像が重なります"});
+        }
+        GlobalFree(block);
+    }
+}
+
+// Whether the folder and its SETUP.INI can be read; says why not.
+bool openDisc(Check& check, const char* discFolder) {
+    if (!isFolder(discFolder) ||
+        !joinText(check.programPath, {discFolder, endsInBackslash(discFolder) ? "" : "\\", kSetupProgram}) ||
+        !getProgramFolderOf(check.programPath, check.programFolder)) {
+        error(check, "unreadable", discFolder, {"フォルダを読めません"});
+        return false;
+    }
+    // SETUP.EXE reads the file named after itself.
+    HANDLE file = deriveDescriptionPath(check.programPath)
+                      ? CreateFileA(programState.descriptionPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                      : INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE) {
+        error(check, "unreadable", lastPathComponent(programState.descriptionPath),
+              {"ないか、読めません。SETUP.EXE の説明ファイルです"});
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+}  // namespace
+
+DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context) {
+    Check check = {};
+    check.sink = sink;
+    check.context = context;
+    if (!openDisc(check, discFolder)) return DiscVerdict::unreadable;
+
+    checkSingleKeys(check);
+    checkSourceFolder(check);
+    checkInstallFolders(check);
+    checkCopyList(check);
+    checkGameProgram(check);
+    checkShortcuts(check);
+    walkSetupKeys(scanKey, &check);
+    if (check.copyKeysAfterEnd > 0) {
+        char key[kKeySize];
+        formatNumberedKey(NumberedKey::copyFile, check.copyEnd, key);
+        error(check, "copy-gap", key,
+              {"ありません。コピー一覧はここで終わり、後の COPYFILE キー ", number(check.copyKeysAfterEnd).text,
+               " 個は読まれません"});
+    } else if (check.copyEnd == 0) {
+        error(check, "first-entry", "COPYFILE_000",
+              {"ありません。コピーするファイルが無く、インストール済みのゲームも見つかりません"});
+    }
+    checkShortcutListEnd(check);
+    checkPrograms(check);
+    checkSplashFiles(check);
+    return DiscVerdict::checked;
+}

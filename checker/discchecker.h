@@ -1,0 +1,26 @@
+// The disc checker: applies the setup program's own rules to a disc folder
+// and reports every mistake a user would otherwise meet only while installing.
+#pragma once
+
+#include "app/state.h"
+
+enum class Severity { error, warning };
+
+struct Finding {
+    Severity severity;
+    const char* check;        // a stable name for build pipelines, such as "missing-file"
+    char key[kPathSize];      // the description-file key, or the file or folder concerned
+    char problem[1024];       // code page 932, cut at a character boundary when long
+};
+
+using FindingSink = void (*)(const Finding& finding, void* context);
+
+enum class DiscVerdict {
+    checked,     // every finding has been reported
+    unreadable,  // the folder or its SETUP.INI cannot be read at all (one finding says which)
+};
+
+// Checks the disc whose SETUP.EXE lies in discFolder, as that SETUP.EXE would
+// find its files, and hands each finding to sink. Uses the program state for
+// the description file, as the program does.
+DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context);
