@@ -133,8 +133,8 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
          "REG_NAME"},
         {"COPYDIR without its backslash", {{"COPYDIR", "DATA"}}, nullptr, Severity::error, "copydir", "COPYDIR"},
         {"COPYDIR not on the disc", {{"COPYDIR", "CD\\"}}, nullptr, Severity::error, "copydir", "COPYDIR"},
-        {"gap in the copy list", {{"COPYFILE_008", "GAME.DAT"}}, nullptr, Severity::error, "copy-gap",
-         "COPYFILE_007"},
+        {"gap in the copy list", {{"COPYFILE_009", "GAME.DAT"}}, nullptr, Severity::error, "copy-gap",
+         "COPYFILE_008"},
         {"key the program never forms", {{"COPYFILE_7", "GAME.DAT"}}, nullptr, Severity::error, "key-never-read",
          "COPYFILE_7"},
         {"key the program never reads", {{"SHORTCUTDIR_02", "X"}}, nullptr, Severity::warning, "unknown-key",
@@ -219,7 +219,7 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
                  d.temp.makeFolder(folder += name);
                  folder += "\\";
              }
-             for (const char* file : {"GAME.EXE", "GAME.DAT", "TRACK01.WAV", "TRACK02.WAV", "README.TXT", "DXSETUP.EXE"})
+             for (const char* file : {"GAME.EXE", "GAME.DAT", "TRACK01.WAV", "TRACK02.WAV", "README.TXT", "DXSETUP.EXE", "OPENING.DAT"})
                  MoveFileA(d.temp.path(std::string("DATA\\") + file).c_str(), d.temp.path(folder + file).c_str());
          },
          Severity::warning, "iso-depth", "COPYDIR"},
