@@ -64,19 +64,23 @@ bool checkInstalledCopy() {
 void selectLauncherMode(HWND dialog) {
     HWND installUninstall = GetDlgItem(dialog, kButtonInstallUninstall);
     HWND run = GetDlgItem(dialog, kButtonRun);
+    // While the dialog initialises, the dialog manager places the focus itself
+    // once it is shown; a focus set now would only cost a trip to the window
+    // system.
+    const bool placeFocus = IsWindowVisible(dialog) != FALSE;
     if (checkInstalledCopy()) {
         setStatusText(dialog, kRunUninstallStatus);
         ShowWindow(run, SW_SHOW);
         SetWindowTextA(installUninstall, kUninstallCaption);
         programState.installedMode = 1;
-        SetFocus(run);
+        if (placeFocus) SetFocus(run);
     } else {
         SetWindowTextA(installUninstall, kInstallCaption);
         setStatusText(dialog, kInstallStatus);
         ShowWindow(run, SW_HIDE);
         ShowWindow(installUninstall, SW_SHOW);
         programState.installedMode = 0;
-        SetFocus(installUninstall);
+        if (placeFocus) SetFocus(installUninstall);
     }
 }
 
