@@ -70,7 +70,7 @@ TEST_F(EntryTest, RelaunchOpensTheTailBesideTheProgram) {
     relaunchFromCommandTail("\"MANUAL.HTM\"");  // quotes stay
     relaunchFromCommandTail(std::string(264 - disc.folder().size() - 1, 'X').c_str());  // one byte too many
 
-    const std::vector<ShellExecuteCall> calls = shell.calls();
+    const std::vector<ShellExecuteCall> calls = shell.calls;
     ASSERT_EQ(calls.size(), 2u);
     const std::string folder = disc.folder() + "\\";
     EXPECT_EQ(calls[0].owner, nullptr);

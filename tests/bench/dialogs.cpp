@@ -8,22 +8,31 @@ namespace {
 
 DialogDriver* activeDriver = nullptr;
 
-bool isDialog(HWND window) {
-    char className[16];
-    return GetClassNameA(window, className, sizeof className) > 0 && lstrcmpA(className, "#32770") == 0;
-}
-
 // The visible dialogs of this thread, topmost first.
 std::vector<HWND> threadDialogs() {
     std::vector<HWND> dialogs;
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND window, LPARAM list) -> BOOL {
-            if (isDialog(window) && IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            char name[16];
+            if (GetClassNameA(window, name, sizeof name) && lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window))
+                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&dialogs));
     return dialogs;
+}
+
+// A modal dialog disables its owner, but a message box without an owner leaves
+// the dialog below it enabled: the active window decides then.
+HWND activeDialog() {
+    HWND first = nullptr;
+    for (HWND dialog : threadDialogs()) {
+        if (!IsWindowEnabled(dialog)) continue;
+        if (dialog == GetActiveWindow()) return dialog;
+        if (first == nullptr) first = dialog;
+    }
+    return first;
 }
 
 HWND control(HWND dialog, int controlId) {
@@ -34,117 +43,80 @@ HWND control(HWND dialog, int controlId) {
 
 }  // namespace
 
-HWND activeDialog() {
-    // A modal dialog disables its owner, but a message box without an owner
-    // leaves the dialog below it enabled: the active window decides then.
-    HWND active = GetActiveWindow();
-    HWND first = nullptr;
-    for (HWND dialog : threadDialogs()) {
-        if (!IsWindowEnabled(dialog)) continue;
-        if (dialog == active) return dialog;
-        if (first == nullptr) first = dialog;
-    }
-    return first;
-}
-
 DialogDriver::DialogDriver(DWORD timeoutMs) : deadline_(GetTickCount() + timeoutMs) {
     if (activeDriver != nullptr) {
-        ADD_FAILURE() << "another DialogDriver is active; this one drives nothing";
+        ADD_FAILURE() << "another DialogDriver is active";
         return;
     }
     activeDriver = this;
-    // A thread timer: its WM_TIMER is dispatched by whichever modal loop runs.
+    // A thread timer: whichever modal loop runs dispatches its WM_TIMER.
     timer_ = SetTimer(nullptr, 0, 20, &DialogDriver::tick);
-    if (timer_ == 0) ADD_FAILURE() << "SetTimer failed, error " << GetLastError();
 }
 
 DialogDriver::~DialogDriver() {
     if (activeDriver != this) return;
-    if (timer_ != 0) KillTimer(nullptr, timer_);
+    KillTimer(nullptr, timer_);
     activeDriver = nullptr;
-    if (!timedOut_) {
-        EXPECT_TRUE(steps_.empty()) << steps_.size() << " dialog step(s) never ran";
-    }
-    // The launcher posts WM_QUIT when it is destroyed; left in the queue it
-    // would end the next modal loop at once.
+    if (!timedOut_) EXPECT_TRUE(steps_.empty()) << steps_.size() << " dialog step(s) never ran";
+    // The launcher posts WM_QUIT when it is destroyed.
     MSG message;
     while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
 }
 
 DialogDriver& DialogDriver::when(int controlId, std::function<void(HWND dialog)> step) {
-    steps_.push_back({controlId, std::move(step)});
+    steps_.emplace_back(controlId, std::move(step));
     return *this;
 }
 
-bool DialogDriver::finished() const { return steps_.empty(); }
-
 void CALLBACK DialogDriver::tick(HWND, UINT, UINT_PTR, DWORD) {
-    if (activeDriver != nullptr) activeDriver->onTick();
-}
-
-void DialogDriver::onTick() {
+    DialogDriver* driver = activeDriver;
     // A step that runs a modal loop of its own gets ticks inside it.
-    if (running_) return;
-    running_ = true;
-    if (static_cast<LONG>(GetTickCount() - deadline_) >= 0) {
-        // Ends every dialog so that the test returns instead of hanging.
-        std::vector<HWND> open = threadDialogs();
-        if (!timedOut_ && (!steps_.empty() || !open.empty())) {
-            timedOut_ = true;
-            ADD_FAILURE() << "dialog driver timed out with " << steps_.size() << " step(s) left and " << open.size()
-                          << " dialog(s) open";
+    if (driver == nullptr || driver->running_) return;
+    driver->running_ = true;
+    if (static_cast<LONG>(GetTickCount() - driver->deadline_) >= 0) {
+        // Ends every dialog, so that the test returns instead of hanging.
+        const std::vector<HWND> open = threadDialogs();
+        if (!driver->timedOut_ && (!driver->steps_.empty() || !open.empty())) {
+            driver->timedOut_ = true;
+            ADD_FAILURE() << "dialog driver timed out with " << driver->steps_.size() << " step(s) left";
         }
-        if (timedOut_)
-            for (HWND dialog : open) EndDialog(dialog, -99);
-    } else if (!steps_.empty()) {
+        for (HWND dialog : open) EndDialog(dialog, -99);
+    } else if (!driver->steps_.empty()) {
         HWND dialog = activeDialog();
-        const int controlId = steps_.front().controlId;
+        const int controlId = driver->steps_.front().first;
         if (dialog != nullptr && (controlId == 0 || GetDlgItem(dialog, controlId) != nullptr)) {
-            Step step = std::move(steps_.front());
-            steps_.pop_front();
-            step.run(dialog);
+            const auto step = std::move(driver->steps_.front().second);
+            driver->steps_.pop_front();
+            step(dialog);
         }
     }
-    running_ = false;
+    driver->running_ = false;
 }
 
 std::string DialogDriver::text(HWND dialog, int controlId) {
-    HWND window = control(dialog, controlId);
-    if (window == nullptr) return {};
-    std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    text.resize(static_cast<size_t>(GetWindowTextA(window, &text[0], static_cast<int>(text.size()))));
+    char text[1024] = "";
+    if (HWND window = control(dialog, controlId)) GetWindowTextA(window, text, sizeof text);
     return text;
 }
 
 bool DialogDriver::visible(HWND dialog, int controlId) {
-    // The control's own flag: a step may look before its dialog is shown.
     HWND window = control(dialog, controlId);
     return window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-bool DialogDriver::enabled(HWND dialog, int controlId) {
-    HWND window = control(dialog, controlId);
-    return window != nullptr && IsWindowEnabled(window);
-}
-
 int DialogDriver::focusedControl(HWND dialog) {
     HWND focus = GetFocus();
-    if (focus == nullptr || !IsChild(dialog, focus)) return 0;
-    // The edit inside a combo box has the focus for its combo box.
-    while (GetParent(focus) != dialog) focus = GetParent(focus);
-    return GetDlgCtrlID(focus);
+    return focus != nullptr && GetParent(focus) == dialog ? GetDlgCtrlID(focus) : 0;
 }
 
 void DialogDriver::press(HWND dialog, int controlId) {
     // Posted, so that a dialog the press opens runs in the dialog's own loop
-    // rather than inside this timer callback.
+    // rather than inside the timer callback.
     HWND button = control(dialog, controlId);
     if (button == nullptr) return;
-    // A user cannot click a button that is hidden or disabled.
     if (!IsWindowVisible(button) || !IsWindowEnabled(button)) {
-        ADD_FAILURE() << "control " << controlId << " cannot be pressed: it is "
-                      << (IsWindowVisible(button) ? "disabled" : "hidden");
+        ADD_FAILURE() << "control " << controlId << " is hidden or disabled: a user cannot press it";
         return;
     }
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(controlId, BN_CLICKED), reinterpret_cast<LPARAM>(button));

@@ -1,8 +1,8 @@
-// Drives real dialogs from inside their modal loop: a thread timer on the
-// test's thread runs queued steps against the active dialog, so a test calls
+// Drives real dialogs from inside their modal loop: a thread timer runs queued
+// steps against the active dialog of the test's thread, so a test calls
 // DialogBoxParamA itself and the steps read controls and press buttons.
-// Nested dialogs work the same way: a step presses a button, the next step
-// waits for the dialog that opens.
+// Nested dialogs work alike: a step presses a button, the next step waits for
+// the dialog that opens.
 #pragma once
 
 #include <windows.h>
@@ -20,32 +20,22 @@ public:
     DialogDriver(const DialogDriver&) = delete;
     DialogDriver& operator=(const DialogDriver&) = delete;
 
-    // Queues a step: it runs once the active dialog of this thread (visible,
-    // enabled, class #32770) has a control with this id (0: any dialog).
+    // Queues a step: it runs once the active dialog (visible, enabled, class
+    // #32770) has a control with this id (0: any dialog).
     DialogDriver& when(int controlId, std::function<void(HWND dialog)> step);
-    bool finished() const;
+    bool finished() const { return steps_.empty(); }
 
-    // Readings and actions for steps.
     static std::string text(HWND dialog, int controlId);  // 0: the dialog's title
-    static bool visible(HWND dialog, int controlId);
-    static bool enabled(HWND dialog, int controlId);
-    static int focusedControl(HWND dialog);  // 0 when the focus is elsewhere
+    static bool visible(HWND dialog, int controlId);       // the control's own flag
+    static int focusedControl(HWND dialog);                // 0 when the focus is elsewhere
     // Posts the button's click to the dialog, as the button itself would.
     static void press(HWND dialog, int controlId);
 
 private:
-    struct Step {
-        int controlId;
-        std::function<void(HWND)> run;
-    };
     static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD);
-    void onTick();
-    std::deque<Step> steps_;
+    std::deque<std::pair<int, std::function<void(HWND)>>> steps_;
     UINT_PTR timer_ = 0;
-    DWORD deadline_ = 0;
+    DWORD deadline_;
     bool timedOut_ = false;
     bool running_ = false;
 };
-
-// The thread's active dialog, or nullptr.
-HWND activeDialog();

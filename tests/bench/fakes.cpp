@@ -1,133 +1,82 @@
 #include "tests/bench/fakes.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <mutex>
 
 namespace {
 
-// What the active fakes of one kind answer. Fakes of a kind may nest: the
-// newest answers, and the real function is the one the outermost replaced.
+// What the active fakes of one kind answer: the newest; and the real function,
+// which the outermost replaced.
 template <class Value>
-class FakeValues {
-public:
-    void push(Value value, void* real) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (values_.empty()) real_ = real;
-        values_.push_back(std::move(value));
+struct Answers {
+    std::vector<Value> values;
+    void* real = nullptr;
+    void push(Value value, void* original) {
+        if (values.empty()) real = original;
+        values.push_back(std::move(value));
     }
-    void pop() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        values_.pop_back();
-    }
-    Value current() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return values_.back();
-    }
-    template <class F>
-    F real() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return reinterpret_cast<F>(real_);
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<Value> values_;
-    void* real_ = nullptr;
 };
 
-FakeValues<std::string> modulePaths;
-FakeValues<std::string> windowsDirectories;
-FakeValues<std::map<char, UINT>> driveTypes;
+Answers<std::string> modulePaths, windowsDirectories;
+Answers<std::map<char, UINT>> driveTypes;
+ShellExecuteRecorder* shellRecorder = nullptr;
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-DWORD WINAPI fakeGetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
+DWORD WINAPI fakeModulePath(HMODULE module, LPSTR buffer, DWORD size) {
     if (module != nullptr && module != GetModuleHandleA(nullptr))
-        return modulePaths.real<decltype(&GetModuleFileNameA)>()(module, buffer, size);
-    const std::string path = modulePaths.current();
-    if (path.size() < size) {
-        std::memcpy(buffer, path.c_str(), path.size() + 1);
-        return static_cast<DWORD>(path.size());
-    }
-    // Vista and later: as much as fits with a terminator, the buffer size returned.
-    if (size > 0) {
-        std::memcpy(buffer, path.data(), size - 1);
-        buffer[size - 1] = '\0';
-    }
+        return reinterpret_cast<decltype(&GetModuleFileNameA)>(modulePaths.real)(module, buffer, size);
+    const std::string& path = modulePaths.values.back();
+    lstrcpynA(buffer, path.c_str(), static_cast<int>(size));
+    if (path.size() < size) return static_cast<DWORD>(path.size());
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return size;
 }
 
-UINT WINAPI fakeGetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    const std::string directory = windowsDirectories.current();
+UINT WINAPI fakeWindowsDirectory(LPSTR buffer, UINT size) {
+    const std::string& directory = windowsDirectories.values.back();
     if (directory.size() >= size) return static_cast<UINT>(directory.size() + 1);
     std::memcpy(buffer, directory.c_str(), directory.size() + 1);
     return static_cast<UINT>(directory.size());
 }
 
-UINT WINAPI fakeGetDriveTypeA(LPCSTR root) {
-    if (root != nullptr && root[0] != '\0') {
-        const std::map<char, UINT> types = driveTypes.current();
-        const auto type = types.find(upper(root[0]));
-        if (type != types.end()) return type->second;
-    }
-    return driveTypes.real<decltype(&GetDriveTypeA)>()(root);
+UINT WINAPI fakeDriveType(LPCSTR root) {
+    const std::map<char, UINT>& types = driveTypes.values.back();
+    const auto type = root != nullptr ? types.find(upper(root[0])) : types.end();
+    return type != types.end() ? type->second : reinterpret_cast<decltype(&GetDriveTypeA)>(driveTypes.real)(root);
 }
-
-std::mutex shellExecuteMutex;
-std::vector<ShellExecuteCall> shellExecuteCalls;
-ShellExecuteRecorder* activeShellExecuteRecorder = nullptr;
 
 std::string orNull(const char* text) { return text != nullptr ? text : "(null)"; }
 
-HINSTANCE WINAPI fakeShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
-                                   INT show) {
-    std::lock_guard<std::mutex> lock(shellExecuteMutex);
-    shellExecuteCalls.push_back({owner, orNull(verb), orNull(file), orNull(parameters), orNull(directory), show});
+HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                                  INT show) {
+    shellRecorder->calls.push_back({orNull(verb), orNull(file), orNull(parameters), orNull(directory), owner, show});
     return reinterpret_cast<HINSTANCE>(42);  // above 32: success
 }
 
 }  // namespace
 
 FakeModulePath::FakeModulePath(const std::string& path)
-    : patch_("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(&fakeGetModuleFileNameA)) {
+    : patch_("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(&fakeModulePath)) {
     modulePaths.push(path, patch_.original<void*>());
 }
-
-FakeModulePath::~FakeModulePath() { modulePaths.pop(); }
+FakeModulePath::~FakeModulePath() { modulePaths.values.pop_back(); }
 
 FakeWindowsDirectory::FakeWindowsDirectory(const std::string& directory)
-    : patch_("kernel32.dll", "GetWindowsDirectoryA", reinterpret_cast<void*>(&fakeGetWindowsDirectoryA)) {
+    : patch_("kernel32.dll", "GetWindowsDirectoryA", reinterpret_cast<void*>(&fakeWindowsDirectory)) {
     windowsDirectories.push(directory, patch_.original<void*>());
 }
-
-FakeWindowsDirectory::~FakeWindowsDirectory() { windowsDirectories.pop(); }
+FakeWindowsDirectory::~FakeWindowsDirectory() { windowsDirectories.values.pop_back(); }
 
 FakeDriveTypes::FakeDriveTypes(const std::map<char, UINT>& types)
-    : patch_("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void*>(&fakeGetDriveTypeA)) {
+    : patch_("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void*>(&fakeDriveType)) {
     std::map<char, UINT> byLetter;
     for (const auto& type : types) byLetter[upper(type.first)] = type.second;
     driveTypes.push(byLetter, patch_.original<void*>());
 }
-
-FakeDriveTypes::~FakeDriveTypes() { driveTypes.pop(); }
+FakeDriveTypes::~FakeDriveTypes() { driveTypes.values.pop_back(); }
 
 ShellExecuteRecorder::ShellExecuteRecorder()
-    : patch_("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&fakeShellExecuteA)) {
-    std::lock_guard<std::mutex> lock(shellExecuteMutex);
-    if (activeShellExecuteRecorder != nullptr) ADD_FAILURE() << "another ShellExecuteRecorder is active";
-    activeShellExecuteRecorder = this;
-    shellExecuteCalls.clear();
+    : patch_("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&fakeShellExecute)) {
+    shellRecorder = this;
 }
-
-ShellExecuteRecorder::~ShellExecuteRecorder() {
-    std::lock_guard<std::mutex> lock(shellExecuteMutex);
-    if (activeShellExecuteRecorder == this) activeShellExecuteRecorder = nullptr;
-}
-
-std::vector<ShellExecuteCall> ShellExecuteRecorder::calls() const {
-    std::lock_guard<std::mutex> lock(shellExecuteMutex);
-    return shellExecuteCalls;
-}
+ShellExecuteRecorder::~ShellExecuteRecorder() { shellRecorder = nullptr; }

@@ -1,5 +1,5 @@
 // In-process fakes for what the environment cannot produce on demand; each is
-// active while its object lives.
+// active while its object lives, and they may nest (the newest answers).
 #pragma once
 
 #include <windows.h>
@@ -10,8 +10,8 @@
 
 #include "tests/bench/imports.h"
 
-// GetModuleFileNameA for the executable itself (module nullptr) answers path,
-// with the real function's behaviour for a short buffer.
+// GetModuleFileNameA for the executable itself answers path (cut like the
+// real function in a short buffer).
 class FakeModulePath {
 public:
     explicit FakeModulePath(const std::string& path);
@@ -29,8 +29,7 @@ private:
     ImportPatch patch_;
 };
 
-// GetDriveTypeA answers the given type for a root on one of these drive
-// letters (either case); other roots get the real answer.
+// GetDriveTypeA answers these types for roots on these letters; others are real.
 class FakeDriveTypes {
 public:
     explicit FakeDriveTypes(const std::map<char, UINT>& types);
@@ -39,17 +38,17 @@ private:
     ImportPatch patch_;
 };
 
-// Records ShellExecuteA calls instead of opening anything.
+// ShellExecuteA calls, recorded instead of opening anything.
 struct ShellExecuteCall {
-    HWND owner;
     std::string verb, file, parameters, directory;  // "(null)" for a null pointer
+    HWND owner;
     int show;
 };
 class ShellExecuteRecorder {
 public:
     ShellExecuteRecorder();
     ~ShellExecuteRecorder();
-    std::vector<ShellExecuteCall> calls() const;
+    std::vector<ShellExecuteCall> calls;
 private:
     ImportPatch patch_;
 };

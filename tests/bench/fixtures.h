@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,46 +23,43 @@ void removeFolderTree(const std::string& folder);
 class TempDisc {
 public:
     TempDisc();
-    ~TempDisc();  // removes the folder with everything in it
+    ~TempDisc();
     TempDisc(const TempDisc&) = delete;
     TempDisc& operator=(const TempDisc&) = delete;
 
-    // Writes the description file: "[InstallInfo]" and then the lines, CRLF
-    // after each; the lines are code page 932 bytes as given.
+    // "[InstallInfo]" and the lines (code page 932 bytes), CRLF after each.
     void writeSetupFile(const std::vector<std::string>& lines);
-    void writeSplash(int index, const std::string& bytes);
+    void writeSplash(int index, const std::string& bytes) { writeFile(name_ + std::to_string(index) + ".BMP", bytes); }
     void writeFile(const std::string& relativePath, const std::string& bytes);
     void makeFolder(const std::string& relativePath);
 
-    std::string folder() const;  // without a trailing backslash
-    std::string path(const std::string& relativePath) const;  // folder + "\" + relativePath
-    std::string programPath() const;
-    std::string setupFilePath() const;
-    std::string splashPath(int index) const;
+    std::string folder() const { return folder_; }  // without a trailing backslash
+    std::string path(const std::string& relativePath) const { return folder_ + "\\" + relativePath; }
+    std::string programPath() const { return path(name_ + ".EXE"); }
+    std::string setupFilePath() const { return path(name_ + ".INI"); }
+    std::string splashPath(int index) const { return path(name_ + std::to_string(index) + ".BMP"); }
 
 private:
-    std::string folder_;
-    std::string baseName_;  // SETUP<n>
+    std::string folder_, name_;  // name_: SETUP<n>
     std::unique_ptr<FakeModulePath> modulePath_;
 };
 
-// A unique key HKCU\Software\<name> that the test may create; deleted with
-// everything below it at the end.
+// A unique key HKCU\Software\<name>, deleted with all below it at the end.
 class TempRegistryKey {
 public:
     TempRegistryKey();
-    ~TempRegistryKey();
-    const std::string& name() const { return name_; }      // for REG_NAME
+    ~TempRegistryKey() { RegDeleteTreeA(HKEY_CURRENT_USER, subKey().c_str()); }
+    const std::string& name() const { return name_; }  // for REG_NAME
     std::string subKey() const { return "Software\\" + name_; }
     bool exists() const;
-    // Creates the key when needed and sets one value.
     void setValue(const char* valueName, DWORD type, const void* data, DWORD size) const;
-    // The REG_SZ value "InstallFolder" of the key, if it exists.
+    // The value "InstallFolder", if there is one.
     bool readFolder(std::string* folder) const;
+
 private:
     std::string name_;
 };
 
-// The bytes of a bitmap file: 14-byte file header, 40-byte information header
-// and bottom-up rows of 24-bit pixels, all of one colour.
+// A bitmap file: 14-byte file header, 40-byte information header and
+// bottom-up rows of 24-bit pixels, all of one colour.
 std::string makeBitmapFile(int width, int height, COLORREF colour);

@@ -1,18 +1,17 @@
-// Replaces entries of the test executable's import table, so that calls from
-// the statically linked program code reach a fake. GetProcAddress still
-// returns the real function.
+// Replaces an entry of the test executable's import table, so that calls from
+// the statically linked program code reach a fake; the original comes back
+// when the patch goes. GetProcAddress still returns the real function.
 #pragma once
 
 #include <windows.h>
 
 class ImportPatch {
 public:
-    // dll as imported (case-insensitive, e.g. "user32.dll"); function by name.
-    // Fails the current test when the import is not found.
+    // dll as imported (any case); the function by name or by ordinal. Fails the
+    // current test when the executable does not import it.
     ImportPatch(const char* dll, const char* function, void* replacement);
-    // The same, for an import by ordinal.
     ImportPatch(const char* dll, WORD ordinal, void* replacement);
-    ~ImportPatch();  // puts the original back
+    ~ImportPatch();
     ImportPatch(const ImportPatch&) = delete;
     ImportPatch& operator=(const ImportPatch&) = delete;
 
@@ -20,6 +19,7 @@ public:
     F original() const { return reinterpret_cast<F>(original_); }
 
 private:
+    void patch(const char* dll, const char* function, WORD ordinal, void* replacement);
     void** slot_ = nullptr;
     void* original_ = nullptr;
 };

@@ -2,59 +2,33 @@
 
 #include <atomic>
 #include <cstdio>
-#include <sstream>
 
 namespace {
 
 std::atomic<MessageBoxRecorder*> activeRecorder{nullptr};
 
-std::string toUtf8(const std::string& cp932) {
-    if (cp932.empty()) return {};
-    const int wideLength = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-    MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &wide[0], wideLength);
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], length, nullptr, nullptr);
-    return utf8;
-}
-
-std::string hexWord(unsigned value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
-
 }  // namespace
 
 std::string readable(const std::string& cp932) {
-    // Control characters are escaped so that a message stays on one line.
+    wchar_t wide[2048];
+    char utf8[4096];
+    const int wideLength = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), wide, 2048);
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, utf8, sizeof utf8, nullptr, nullptr);
     std::string result = "\"";
-    for (char c : toUtf8(cp932)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\n') result += "\\n";
-        else if (c == '\r') result += "\\r";
-        else if (c == '\t') result += "\\t";
-        else if (c == '"' || c == '\\') (result += '\\') += c;
-        else if (byte < 0x20 || byte == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            result += escape;
-        } else result += c;
-    }
+    for (char c : std::string(utf8, static_cast<size_t>(length)))
+        result += c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
     result += "\" [";
-    for (size_t i = 0; i < cp932.size(); ++i) {
+    for (unsigned char c : cp932) {
         char hex[4];
-        std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(cp932[i]));
-        if (i > 0) result += ' ';
+        std::snprintf(hex, sizeof hex, "%02x ", c);
         result += hex;
     }
     return result + "]";
 }
 
 void PrintTo(const RecordedMessageBox& box, std::ostream* out) {
-    *out << "{owner " << static_cast<const void*>(box.owner) << ", text " << readable(box.text) << ", caption "
-         << readable(box.caption) << ", flags " << hexWord(box.flags) << ", thread " << box.threadId << "}";
+    *out << "{owner " << static_cast<const void*>(box.owner) << ", " << readable(box.text) << ", caption "
+         << readable(box.caption) << ", flags " << std::hex << box.flags << std::dec << "}";
 }
 
 ::testing::AssertionResult sameText(const std::string& actual, const std::string& expected) {
@@ -64,28 +38,20 @@ void PrintTo(const RecordedMessageBox& box, std::ostream* out) {
 
 ::testing::AssertionResult isMessageBox(const RecordedMessageBox& box, HWND owner, const std::string& text,
                                         const std::string& caption, UINT flags) {
-    std::string differences;
-    if (box.owner != owner) {
-        std::ostringstream line;
-        line << "\n  owner   " << static_cast<const void*>(box.owner) << ", expected "
-             << static_cast<const void*>(owner);
-        differences += line.str();
-    }
-    if (box.text != text) differences += "\n  text    " + readable(box.text) + ", expected " + readable(text);
-    if (box.caption != caption)
-        differences += "\n  caption " + readable(box.caption) + ", expected " + readable(caption);
-    if (box.flags != flags) differences += "\n  flags   " + hexWord(box.flags) + ", expected " + hexWord(flags);
-    if (differences.empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the message box differs:" << differences;
+    if (box.owner == owner && box.text == text && box.caption == caption && box.flags == flags)
+        return ::testing::AssertionSuccess();
+    const RecordedMessageBox expected = {owner, text, caption, flags};
+    return ::testing::AssertionFailure() << "the box " << ::testing::PrintToString(box) << "\n  expected "
+                                         << ::testing::PrintToString(expected);
 }
 
 MessageBoxRecorder::MessageBoxRecorder() {
     MessageBoxRecorder* none = nullptr;
     if (!activeRecorder.compare_exchange_strong(none, this)) {
-        ADD_FAILURE() << "another MessageBoxRecorder is active; this one records nothing";
+        ADD_FAILURE() << "another MessageBoxRecorder is active";
         return;
     }
-    patch_ = std::make_unique<ImportPatch>("user32.dll", "MessageBoxA", reinterpret_cast<void*>(&fakeMessageBoxA));
+    patch_ = std::make_unique<ImportPatch>("user32.dll", "MessageBoxA", reinterpret_cast<void*>(&fake));
 }
 
 MessageBoxRecorder::~MessageBoxRecorder() {
@@ -109,25 +75,20 @@ std::vector<RecordedMessageBox> MessageBoxRecorder::shown() const {
     return shown_;
 }
 
-int WINAPI MessageBoxRecorder::fakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
+int WINAPI MessageBoxRecorder::fake(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
     MessageBoxRecorder* recorder = activeRecorder.load();
     if (recorder == nullptr) return IDOK;  // a call racing the recorder's end
-    std::function<void(size_t)> action;
-    size_t number = 0;
-    {
-        std::lock_guard<std::mutex> lock(recorder->mutex_);
-        recorder->shown_.push_back(
-            {owner, text != nullptr ? text : "", caption != nullptr ? caption : "", flags, GetCurrentThreadId()});
-        number = recorder->shown_.size() - 1;
-        action = recorder->action_;
-    }
+    std::unique_lock<std::mutex> lock(recorder->mutex_);
+    recorder->shown_.push_back({owner, text ? text : "", caption ? caption : "", flags});
+    const size_t number = recorder->shown_.size() - 1;
+    const std::function<void(size_t)> action = recorder->action_;
+    lock.unlock();
     if (action) action(number);
-    std::lock_guard<std::mutex> lock(recorder->mutex_);
+    lock.lock();
+    int result = (flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
     if (!recorder->answers_.empty()) {
-        const int result = recorder->answers_.front();
+        result = recorder->answers_.front();
         recorder->answers_.pop_front();
-        return result;
     }
-    const UINT type = flags & MB_TYPEMASK;
-    return (type == MB_YESNO || type == MB_YESNOCANCEL) ? IDYES : IDOK;
+    return result;
 }

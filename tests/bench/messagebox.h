@@ -1,4 +1,4 @@
-// Records every MessageBoxA call of the program (from any thread) and answers
+// Records every MessageBoxA call of the program, from any thread, and answers
 // with scripted results.
 #pragma once
 
@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,8 @@
 
 struct RecordedMessageBox {
     HWND owner;
-    std::string text;     // code page 932 bytes
-    std::string caption;  // code page 932 bytes
+    std::string text, caption;  // code page 932 bytes
     UINT flags;
-    DWORD threadId;
 };
 void PrintTo(const RecordedMessageBox& box, std::ostream* out);
 
@@ -29,16 +26,15 @@ class MessageBoxRecorder {
 public:
     MessageBoxRecorder();  // one at a time
     ~MessageBoxRecorder();
-    // Answers for the next calls, in order; once they are used up every call
-    // answers IDOK (IDYES for MB_YESNO and MB_YESNOCANCEL).
+    // Answers for the next boxes, in order; then IDOK (IDYES for yes/no boxes).
     void answer(std::initializer_list<int> results);
-    // Runs before each box is answered, with the box's number (from 0); on the
+    // Runs before each box is answered, with its number (from 0), on the
     // thread that shows it.
     void onShow(std::function<void(size_t number)> action);
     std::vector<RecordedMessageBox> shown() const;
 
 private:
-    static int WINAPI fakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags);
+    static int WINAPI fake(HWND owner, LPCSTR text, LPCSTR caption, UINT flags);
     mutable std::mutex mutex_;
     std::vector<RecordedMessageBox> shown_;
     std::deque<int> answers_;
@@ -46,12 +42,10 @@ private:
     std::unique_ptr<ImportPatch> patch_;
 };
 
-// A code page 932 text as readable UTF-8 followed by its bytes in hex.
+// A code page 932 text as UTF-8 and in hex, for failure messages.
 std::string readable(const std::string& cp932);
 
-// Compares texts byte for byte; a failure shows both readably and in hex.
+// Byte-for-byte comparisons that show code page 932 texts readably.
 ::testing::AssertionResult sameText(const std::string& actual, const std::string& expected);
-
-// Whether box has exactly this owner, text, caption and flags.
 ::testing::AssertionResult isMessageBox(const RecordedMessageBox& box, HWND owner, const std::string& text,
                                         const std::string& caption, UINT flags);
