@@ -57,7 +57,9 @@ DialogDriver::~DialogDriver() {
     if (activeDriver != this) return;
     KillTimer(nullptr, timer_);
     activeDriver = nullptr;
-    if (!timedOut_) EXPECT_TRUE(steps_.empty()) << steps_.size() << " dialog step(s) never ran";
+    if (!timedOut_) {
+        EXPECT_TRUE(steps_.empty()) << steps_.size() << " dialog step(s) never ran";
+    }
     // The launcher posts WM_QUIT when it is destroyed.
     MSG message;
     while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
