@@ -49,12 +49,12 @@ TEST_F(SetupFileTest, CopyListWalkComposesPathsAndWithholdsWhatDoesNotFitOrReach
     EXPECT_EQ(walk({"COPYDIR=DATA", "COPYFILE_000=A", "COPYFILE_001=" + n254}, nullptr),
               (Visits{"f Q:\\DATAA -", "f - -"}));
 
-    // Without a description path every key is missing.
+    // A program path that gives no description path leaves none: every key is missing then.
     EXPECT_FALSE(deriveDescriptionPath("Q:\\SETUP"));  // no "." to put ".INI" over
-    EXPECT_FALSE(deriveDescriptionPath(("Q:\\" + std::string(253, 'A') + ".E").c_str()));  // 260 with ".INI"
     char value[kPathSize];
     readSetupString("COPYDIR", value);
     EXPECT_STREQ(value, kNoData);
+    EXPECT_FALSE(deriveDescriptionPath(("Q:\\" + std::string(253, 'A') + ".E").c_str()));  // 260 with ".INI"
 }
 
 TEST_F(SetupFileTest, ShortcutListEndsAtTheFirstGroupLackingFolderNameOrTarget) {

@@ -12,11 +12,13 @@ std::string patched(std::string file, size_t offset, uint32_t value, size_t size
 
 TEST_F(SplashTest, FilesAreShownInTheirCornersUnlessUnreadableOrMalformed) {
     const COLORREF white = RGB(255, 255, 255), red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
-    // Slot 0 is missing, slot 3 held open by another program; the bytes after
-    // each bitmap are not read.
+    // Slot 0 is missing; slot 3 is open in another program, which lets others
+    // read it but not have it to themselves; the bytes after each bitmap are
+    // not read.
     writeGame();
     for (int slot : {1, 2, 3}) disc->writeSplash(slot, makeBitmapFile(30, 20, slot == 1 ? red : blue) + "trailing");
-    HANDLE held = CreateFileA(disc->splashPath(3).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held =
+        CreateFileA(disc->splashPath(3).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     DialogDriver driver;
     driver.when(kStatusText, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
     runLauncher();
