@@ -1,103 +1,38 @@
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-
-#include "app/state.h"
 #include "setupdata/installrecord.h"
-#include "setupdata/setupfile.h"
-#include "setupdata/text.h"
 #include "tests/bench/fixtures.h"
-#include "tests/bench/messagebox.h"
 
-namespace {
+static LONG WINAPI refuseDeletion(HKEY, LPCSTR) { return ERROR_ACCESS_DENIED; }
 
-class InstallRecordTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        resetProgramState();
-        useRegName("REG_NAME=" + key.name());
+TEST(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndDeletesEveryValueOrStops) {
+    // REG_NAME missing, empty or too long: nothing directly below the user's root is touched.
+    resetProgramState();
+    for (const std::string& regName : {std::string("NoData"), std::string(), std::string(kMaxRegName + 1, 'R')}) {
+        TempDisc disc;  // a new file each time: Wine caches description files by name
+        disc.writeSetupFile({"REG_NAME=" + regName});
+        lstrcpynA(programState.descriptionPath, disc.setupFilePath().c_str(), kPathSize);
+        EXPECT_FALSE(buildRegistrySubKey() || programState.registrySubKey[0] != '\0') << regName.size();
     }
-    void TearDown() override { resetProgramState(); }
+    RegSetKeyValueA(HKEY_CURRENT_USER, nullptr, "CDSetupTestMarker", REG_SZ, "x", 2);
+    writeInstallRecord("C:\\Games");
+    deleteInstallRecord();
+    EXPECT_NE(RegDeleteValueA(HKEY_CURRENT_USER, "InstallFolder"), ERROR_SUCCESS);     // never written there
+    EXPECT_EQ(RegDeleteValueA(HKEY_CURRENT_USER, "CDSetupTestMarker"), ERROR_SUCCESS);  // nor deleted
 
-    void useRegName(const std::string& line) {
-        disc.reset();
-        disc = std::make_unique<TempDisc>();
-        disc->writeSetupFile({line});
-        ASSERT_TRUE(copyText(programState.descriptionPath, disc->setupFilePath().c_str()));
-    }
-    std::string readRecord() {
-        char folder[kPathSize];
-        readInstallRecord(folder);
-        return folder;
-    }
     TempRegistryKey key;
-    std::unique_ptr<TempDisc> disc;
-};
+    lstrcpynA(programState.registrySubKey, key.subKey().c_str(), kPathSize);
+    key.setValue("InstallFolder", REG_BINARY, std::string(260, 'F').c_str(), 260);  // full, with no terminator
+    readInstallRecord(programState.recordedFolder);
+    EXPECT_STREQ(programState.recordedFolder, "NoData");
 
-TEST_F(InstallRecordTest, WriteReadAndDeleteTheRecord) {
-    ASSERT_TRUE(buildRegistrySubKey());
-    EXPECT_EQ(std::string(programState.registrySubKey), key.subKey());
-    EXPECT_EQ(readRecord(), kNoData);  // no key yet
-
-    const std::string folder = "C:\\ゲーム\\ソフト";
-    writeInstallRecord(folder.c_str());
-    std::string stored;
-    ASSERT_TRUE(key.readFolder(&stored));
-    EXPECT_TRUE(sameText(stored, folder));
-    EXPECT_TRUE(sameText(readRecord(), folder));
-
-    writeInstallRecord("D:\\Again");  // a second install overwrites
-    EXPECT_EQ(readRecord(), "D:\\Again");
-
+    // Every value goes, though a subkey keeps the key itself; a value that
+    // cannot be deleted ends the deletion rather than being asked for again.
     key.setValue("Other", REG_DWORD, "\1\0\0\0", 4);
+    RegSetKeyValueA(HKEY_CURRENT_USER, (key.subKey() + "\\Sub").c_str(), nullptr, REG_SZ, "x", 2);
     deleteInstallRecord();
-    EXPECT_FALSE(key.exists());  // every value went, then the key
-    EXPECT_EQ(readRecord(), kNoData);
-}
-
-TEST_F(InstallRecordTest, ValuesThatDoNotEndWithin260BytesReadAsMissing) {
-    ASSERT_TRUE(buildRegistrySubKey());
-    const std::string longest(259, 'F');
-    key.setValue("InstallFolder", REG_SZ, longest.c_str(), 260);
-    EXPECT_EQ(readRecord(), longest);
-
-    const std::string tooLong(260, 'F');
-    key.setValue("InstallFolder", REG_SZ, tooLong.c_str(), 261);
-    EXPECT_EQ(readRecord(), kNoData);
-
-    key.setValue("InstallFolder", REG_BINARY, tooLong.c_str(), 260);  // full, with no terminator
-    EXPECT_EQ(readRecord(), kNoData);
-
-    key.setValue("InstallFolder", REG_EXPAND_SZ, "C:\\Typed", 9);  // the type is not examined
-    EXPECT_EQ(readRecord(), "C:\\Typed");
-}
-
-TEST_F(InstallRecordTest, KeyPathNeedsAUsableRegName) {
-    for (const std::string& line : {std::string(), std::string("REG_NAME="), std::string("REG_NAME=NoData"),
-                                    "REG_NAME=" + std::string(kMaxRegName + 1, 'R')}) {
-        useRegName(line);
-        copyText(programState.registrySubKey, "Software\\Earlier");
-        EXPECT_FALSE(buildRegistrySubKey()) << line;
-        EXPECT_STREQ(programState.registrySubKey, "Software\\Earlier") << line;
-    }
-    useRegName("REG_NAME=" + std::string(kMaxRegName, 'R'));
-    EXPECT_TRUE(buildRegistrySubKey());
-    EXPECT_EQ(std::string(programState.registrySubKey), "Software\\" + std::string(kMaxRegName, 'R'));
-}
-
-TEST_F(InstallRecordTest, WithoutAKeyPathNothingBelowTheUserRootIsTouched) {
-    HKEY root = HKEY_CURRENT_USER;
-    ASSERT_EQ(RegSetValueExA(root, "CDSetupTestMarker", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2),
-              ERROR_SUCCESS);
-    programState.registrySubKey[0] = '\0';
-    writeInstallRecord("C:\\Games\\Sample");
-    EXPECT_EQ(readRecord(), kNoData);
+    EXPECT_NE(RegGetValueA(HKEY_CURRENT_USER, key.subKey().c_str(), "Other", RRF_RT_ANY, nullptr, nullptr, nullptr), 0);
+    key.setValue("Other", REG_DWORD, "\1\0\0\0", 4);
+    ImportPatch refuse("advapi32.dll", "RegDeleteValueA", reinterpret_cast<void*>(refuseDeletion));
     deleteInstallRecord();
-
-    EXPECT_NE(RegQueryValueExA(root, "InstallFolder", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-    EXPECT_EQ(RegQueryValueExA(root, "CDSetupTestMarker", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
-    RegDeleteValueA(root, "CDSetupTestMarker");
 }
-
-}  // namespace
