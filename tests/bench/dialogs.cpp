@@ -102,11 +102,6 @@ std::string DialogDriver::text(HWND dialog, int controlId) {
     return text;
 }
 
-bool DialogDriver::visible(HWND dialog, int controlId) {
-    HWND window = control(dialog, controlId);
-    return window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
 int DialogDriver::focusedControl(HWND dialog) {
     HWND focus = GetFocus();
     return focus != nullptr && GetParent(focus) == dialog ? GetDlgCtrlID(focus) : 0;

@@ -26,7 +26,6 @@ public:
     bool finished() const { return steps_.empty(); }
 
     static std::string text(HWND dialog, int controlId);  // 0: the dialog's title
-    static bool visible(HWND dialog, int controlId);       // the control's own flag
     static int focusedControl(HWND dialog);                // 0 when the focus is elsewhere
     // Posts the button's click to the dialog, as the button itself would.
     static void press(HWND dialog, int controlId);

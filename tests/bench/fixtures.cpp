@@ -91,16 +91,6 @@ void TempRegistryKey::setValue(const char* valueName, DWORD type, const void* da
         ADD_FAILURE() << "cannot set " << valueName << " in HKCU\\" << subKey();
 }
 
-bool TempRegistryKey::readFolder(std::string* folder) const {
-    char value[1024];
-    DWORD size = sizeof value;
-    if (RegGetValueA(HKEY_CURRENT_USER, subKey().c_str(), "InstallFolder", RRF_RT_REG_SZ, nullptr, value, &size) !=
-        ERROR_SUCCESS)
-        return false;
-    *folder = value;
-    return true;
-}
-
 std::string makeBitmapFile(int width, int height, COLORREF colour) {
     const DWORD rowSize = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     BITMAPFILEHEADER file = {0x4D42, 54 + rowSize * height, 0, 0, 54};  // "BM"

@@ -53,8 +53,6 @@ public:
     std::string subKey() const { return "Software\\" + name_; }
     bool exists() const;
     void setValue(const char* valueName, DWORD type, const void* data, DWORD size) const;
-    // The value "InstallFolder", if there is one.
-    bool readFolder(std::string* folder) const;
 
 private:
     std::string name_;
