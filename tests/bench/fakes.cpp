@@ -56,27 +56,27 @@ HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR p
 }  // namespace
 
 FakeModulePath::FakeModulePath(const std::string& path)
-    : patch_("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(&fakeModulePath)) {
-    modulePaths.push(path, patch_.original<void*>());
+    : ImportPatch("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(&fakeModulePath)) {
+    modulePaths.push(path, original<void*>());
 }
 FakeModulePath::~FakeModulePath() { modulePaths.values.pop_back(); }
 
 FakeWindowsDirectory::FakeWindowsDirectory(const std::string& directory)
-    : patch_("kernel32.dll", "GetWindowsDirectoryA", reinterpret_cast<void*>(&fakeWindowsDirectory)) {
-    windowsDirectories.push(directory, patch_.original<void*>());
+    : ImportPatch("kernel32.dll", "GetWindowsDirectoryA", reinterpret_cast<void*>(&fakeWindowsDirectory)) {
+    windowsDirectories.push(directory, original<void*>());
 }
 FakeWindowsDirectory::~FakeWindowsDirectory() { windowsDirectories.values.pop_back(); }
 
 FakeDriveTypes::FakeDriveTypes(const std::map<char, UINT>& types)
-    : patch_("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void*>(&fakeDriveType)) {
+    : ImportPatch("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void*>(&fakeDriveType)) {
     std::map<char, UINT> byLetter;
     for (const auto& type : types) byLetter[upper(type.first)] = type.second;
-    driveTypes.push(byLetter, patch_.original<void*>());
+    driveTypes.push(byLetter, original<void*>());
 }
 FakeDriveTypes::~FakeDriveTypes() { driveTypes.values.pop_back(); }
 
 ShellExecuteRecorder::ShellExecuteRecorder()
-    : patch_("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&fakeShellExecute)) {
+    : ImportPatch("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&fakeShellExecute)) {
     shellRecorder = this;
 }
 ShellExecuteRecorder::~ShellExecuteRecorder() { shellRecorder = nullptr; }

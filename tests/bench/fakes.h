@@ -12,30 +12,21 @@
 
 // GetModuleFileNameA for the executable itself answers path (cut like the
 // real function in a short buffer).
-class FakeModulePath {
-public:
+struct FakeModulePath : ImportPatch {
     explicit FakeModulePath(const std::string& path);
     ~FakeModulePath();
-private:
-    ImportPatch patch_;
 };
 
 // GetWindowsDirectoryA answers directory.
-class FakeWindowsDirectory {
-public:
+struct FakeWindowsDirectory : ImportPatch {
     explicit FakeWindowsDirectory(const std::string& directory);
     ~FakeWindowsDirectory();
-private:
-    ImportPatch patch_;
 };
 
 // GetDriveTypeA answers these types for roots on these letters; others are real.
-class FakeDriveTypes {
-public:
+struct FakeDriveTypes : ImportPatch {
     explicit FakeDriveTypes(const std::map<char, UINT>& types);
     ~FakeDriveTypes();
-private:
-    ImportPatch patch_;
 };
 
 // ShellExecuteA calls, recorded instead of opening anything.
@@ -44,11 +35,8 @@ struct ShellExecuteCall {
     HWND owner;
     int show;
 };
-class ShellExecuteRecorder {
-public:
+struct ShellExecuteRecorder : ImportPatch {
     ShellExecuteRecorder();
     ~ShellExecuteRecorder();
     std::vector<ShellExecuteCall> calls;
-private:
-    ImportPatch patch_;
 };
