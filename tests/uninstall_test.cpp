@@ -63,7 +63,7 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
             DialogDriver::press(dialog, c.button);
         });
         driver.when(kStatusText, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
-        runLauncher();
+        runDialog();
         std::string row;
         for (const std::string& path : paths) row += exists(path) ? '1' : '0';
         row += std::string(key.exists() ? "1" : "0") + (programState.installedMode == 1 ? "1 " : "0 ");
