@@ -77,16 +77,15 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
         return calls;
     };
 
-    // The depth table (0 first, while no mode was captured), then the record at the press: removed after the
-    // launcher started (""), too long to read, and a game path of 259 and 260 bytes (with "\GAME.EXE").
+    // The depth table (0 first, while no mode was captured), then the record at the press: gone after the
+    // launcher started (read as NoData), too long to read, and a game path of 259 and 260 bytes (with "\GAME.EXE").
     boxes.answer({IDNO, IDOK, IDNO});  // no to the switch at 0 and 15 bits
     for (const auto& [value, depth, log] : std::vector<std::tuple<std::string, DWORD, Log>>{
              {folder, 0, {"switch?", "advice"}}, {folder, 15, {"switch?", "advice"}}, {folder, 16, {"full colour", "end 0"}},
-             {folder, 24, {"end 0"}}, {folder, 32, {"end 0"}}, {"", 32, {"not installed"}},
+             {folder, 24, {"end 0"}}, {folder, 32, {"end 0"}}, {"NoData", 32, {"not installed"}},
              {std::string(kPathSize, 'x'), 32, {"not installed"}}, {std::string(250, 'F'), 32, {"end 0"}},
              {std::string(251, 'F'), 32, {"not installed"}}}) {
         record(value);
-        if (value.empty()) RegDeleteKeyValueA(HKEY_CURRENT_USER, key.subKey().c_str(), "InstallFolder");
         EXPECT_EQ(press(depth), log) << depth << " " << value.size();
     }
 

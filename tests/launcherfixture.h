@@ -1,7 +1,7 @@
 // The backdrop window and a launcher run for the tests of the launcher shell.
-// The backdrop is made once per test process by the program's own code (its
-// window class can be registered only once); every test starts with a white
-// back buffer, the title "SETUP" and a fresh program state.
+// Every test gets a fresh program state and a backdrop of its own, made by the
+// program's own code (its window class can be registered only once per
+// process): white, titled "SETUP". Earlier tests' backdrops stay behind it.
 #pragma once
 
 #include "app/backdrop.h"
@@ -14,19 +14,11 @@
 
 struct LauncherTest : ::testing::Test {
     void SetUp() override {
-        ProgramState& s = programState;
         resetProgramState();
-        s.instance = GetModuleHandleA(nullptr);
-        static const HWND window = registerBackdropClass() ? createBackdropWindow(SW_SHOWNORMAL) : nullptr;
-        static const auto made = std::make_tuple(s.screenWidth, s.screenHeight, s.backBufferDc, s.backBufferBitmap);
-        std::tie(s.screenWidth, s.screenHeight, s.backBufferDc, s.backBufferBitmap) = made;
-        ASSERT_NE(backdrop = window, nullptr);
-        PatBlt(s.backBufferDc, 0, 0, s.screenWidth, s.screenHeight, WHITENESS);
-        SetWindowTextA(backdrop, "SETUP");
-        RedrawWindow(backdrop, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        programState.instance = GetModuleHandleA(nullptr);
+        static const bool registered = registerBackdropClass();
+        ASSERT_TRUE(registered && (backdrop = createBackdropWindow(SW_SHOWNORMAL)) != nullptr);
     }
-    // GlobalFree gives nullptr back once the block is freed.
-    void TearDown() override { for (void*& splash : programState.splashBitmaps) splash = GlobalFree(splash); }
 
     // A new disc with a description file: the extra lines, then GAME_NAME,
     // REG_NAME of the test's key and COPYFILE_000=GAME.EXE. A key that stands
@@ -48,10 +40,10 @@ struct LauncherTest : ::testing::Test {
     }
     void record(const std::string& dir) { key.setValue("InstallFolder", REG_SZ, dir.c_str(), DWORD(dir.size()) + 1); }
 
-    INT_PTR runLauncher() {
-        return DialogBoxA(programState.instance, MAKEINTRESOURCEA(kDialogLauncher), backdrop, launcherDialogProc);
+    // The launcher unless another dialog is named, owned by the backdrop.
+    INT_PTR runDialog(int id = kDialogLauncher, DLGPROC procedure = launcherDialogProc) {
+        return DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(id), backdrop, procedure, 0);
     }
-    static std::string windowTitle(HWND window) { return DialogDriver::text(window, 0); }
 
     HWND backdrop = nullptr;
     TempRegistryKey key;

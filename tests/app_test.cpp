@@ -1,0 +1,169 @@
+#include "app/entry.h"
+#include "app/splash.h"
+#include "tests/launcherfixture.h"
+
+namespace {
+
+TEST(EntryTest, RelaunchFormAndTwoCopiesSideBySide) {
+    TempDisc disc;
+    // In this process, with a fake shell: the tail is opened as it stands
+    // beside the program, or not at all when the path does not fit.
+    ShellExecuteRecorder shell;
+    const std::string tail = "\"" + std::string(260 - disc.folder().size(), 'X') + "\"";  // 263 with the folder
+    relaunchFromCommandTail((tail + "X").c_str());
+    relaunchFromCommandTail(tail.c_str());
+    EXPECT_EQ(shell.calls.at(0).file, disc.path(tail));  // the first call opened nothing
+
+    // The real program, started from another working folder: the relaunch
+    // form opens the probe in the program's folder, where the probe writes its
+    // report, and ends by itself; two normal starts each show a launcher.
+    ASSERT_TRUE(CopyFileA("Z:" SETUP_EXE_PATH, disc.path("SETUP.EXE").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA("DSETUP.dll", disc.path("DSETUP.dll").c_str(), FALSE));  // the program needs it to start
+    ASSERT_TRUE(CopyFileA("Z:" PROBE_EXE_PATH, disc.path("probe.exe").c_str(), FALSE));
+    disc.writeFile("SETUP.INI", "[InstallInfo]\r\nGAME_NAME=サンプル\r\n");
+    SetEnvironmentVariableA("PROBE_OUT", "OUT");
+    PROCESS_INFORMATION copies[3] = {};
+    STARTUPINFOA start = {sizeof start};
+    for (int i = 0; i < 3; ++i) {
+        std::string line = "\"" + disc.path("SETUP.EXE") + "\"" + (i == 0 ? "   probe.exe" : "  ");
+        EXPECT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &start, copies + i));
+    }
+    for (int i = 0; i < 200 && GetFileAttributesA(disc.path("OUT").c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    EXPECT_NE(GetFileAttributesA(disc.path("OUT").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // Once both others wait in their launchers, a cancel ends each; every copy ends with 0.
+    for (int i : {1, 2}) EXPECT_EQ(WaitForInputIdle(copies[i].hProcess, 20000), 0u);
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", "サンプル"));) PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+    for (const PROCESS_INFORMATION& copy : copies) {
+        DWORD code = STILL_ACTIVE;
+        WaitForSingleObject(copy.hProcess, 20000);
+        EXPECT_TRUE(GetExitCodeProcess(copy.hProcess, &code) && code == 0) << code;
+        CloseHandle(copy.hThread);
+        CloseHandle(copy.hProcess);
+    }
+}
+
+TEST_F(LauncherTest, BothModesCutLongGameNamesAndPlaceTheFocus) {
+    // 120 times ャ (83 83), whose trail byte is a lead byte too: the status
+    // texts cut the name at a character boundary.
+    const std::string name(240, '\x83');
+    for (bool installed : {false, true}) {
+        writeGame({}, name);
+        if (installed) install();
+        DialogDriver driver;
+        driver.when(kStatusText, [&](HWND dialog) {
+            EXPECT_TRUE(sameText(DialogDriver::text(backdrop, 0), name));
+            EXPECT_TRUE(sameText(DialogDriver::text(dialog, kStatusText),
+                                 installed ? name.substr(0, 214) + "の実行および\r\nアンインストールを行います"
+                                           : name.substr(0, 230) + "のインストールを行います"));
+            // At start the dialog manager gives the focus to the first visible
+            // tab stop: the run button, or cancel while that is hidden. Checked
+            // again once shown (after a child dialog), the other mode moves it
+            // to its first button.
+            EXPECT_EQ(DialogDriver::focusedControl(dialog), installed ? kButtonRun : IDCANCEL);
+            if (installed) RegDeleteKeyValueA(HKEY_CURRENT_USER, key.subKey().c_str(), "InstallFolder");
+            else install();
+            selectLauncherMode(dialog);
+            EXPECT_EQ(DialogDriver::focusedControl(dialog), installed ? kButtonInstallUninstall : kButtonRun);
+            // A press on the client area turns into a drag of the caption.
+            SendMessageA(dialog, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+            MSG drag;
+            EXPECT_TRUE(PeekMessageA(&drag, dialog, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE));
+            EXPECT_EQ(drag.wParam, static_cast<WPARAM>(HTCAPTION));
+            PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+        });
+        EXPECT_EQ(runDialog(), 0);  // the steps all ran, or the driver says so
+    }
+}
+
+DWORD WINAPI readOnlyAttributes(LPCSTR) { return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY; }
+
+TEST_F(LauncherTest, StartEndsWithoutAGameNameAndTheInstalledCopyCheckWarnsOnlyOfAnUnsafeFolder) {
+    writeGame({"GAME_NAME=NoData"});  // what a missing key reads as
+    DialogDriver noSteps;  // only takes away the WM_QUIT that the launcher leaves when it goes
+    EXPECT_EQ(runDialog(), 0);
+    EXPECT_TRUE(sameText(DialogDriver::text(backdrop, 0), "SETUP"));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    const HWND owner = boxes.shown()[0].owner;  // the launcher, never shown
+    EXPECT_TRUE(owner != nullptr && owner != backdrop);
+    EXPECT_TRUE(isMessageBox(boxes.shown()[0], owner, "初期化に失敗しました", "SETUP", MB_OK));
+
+    // No installed copy, and nothing said. REG_NAME missing last: the key path
+    // formed before stays, and must not be used.
+    const std::string longEntry = "COPYFILE_000=" + std::string(255, 'L');
+    for (const char* line : {"COPYFILE_000=NoData", longEntry.c_str(), "COPYFILE_000=MISSING.EXE", "REG_NAME=NoData"}) {
+        writeGame({line});
+        install();
+        EXPECT_FALSE(checkInstalledCopy()) << line;
+    }
+    // The safety rule comes before the first file's path: a folder that is
+    // gone, and one read-only (the installed copy's rule refuses that too).
+    writeGame({longEntry});
+    record(disc->path("Gone"));
+    EXPECT_FALSE(checkInstalledCopy());
+    install();
+    ImportPatch readOnly("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(readOnlyAttributes));
+    EXPECT_FALSE(checkInstalledCopy());
+    ASSERT_EQ(boxes.shown().size(), 3u);  // none from the silent cases
+    EXPECT_TRUE(isMessageBox(boxes.shown()[2], nullptr, "プログラムが想定外のフォルダで実行された形跡があります。\n"
+                             "安全の為にインストールされたプログラムのアンインストールはしません。",
+                             "注意", MB_OK | MB_ICONEXCLAMATION));
+}
+
+// What the backdrop shows: its frame over the whole screen, the splash files
+// in the corners that the launcher leaves, and after an uncover exactly that
+// part again from its back buffer. (Wine keeps each window's own surface, so
+// really covering the backdrop with another window would not invalidate
+// anything: the uncover is an invalidated and erased part.)
+TEST_F(LauncherTest, BackdropShowsTheSplashFilesThatLoadAndRepaintsFromItsBackBuffer) {
+    const RECT screenRect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT frame, uncovered = {150, 150, 250, 250};
+    EXPECT_TRUE(GetWindowRect(backdrop, &frame) && EqualRect(&frame, &screenRect));
+    // Caption, system menu and minimise box on a fixed frame; the system adds WS_CLIPSIBLINGS.
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(backdrop, GWL_STYLE)) & 0xFFFF0000u & ~WS_CLIPSIBLINGS, 0x10CA0000u);
+    const COLORREF white = RGB(255, 255, 255), red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
+    // Slot 0 is missing; slot 3 is open in another program, which lets others
+    // read it but not have it to themselves; the bytes after each bitmap are
+    // not read.
+    writeGame();
+    for (int slot : {1, 2, 3}) disc->writeSplash(slot, makeBitmapFile(30, 20, slot == 1 ? red : blue) + "trailing");
+    HANDLE held = CreateFileA(disc->splashPath(3).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, 0);
+    DialogDriver driver;
+    driver.when(kStatusText, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
+    runDialog();
+    CloseHandle(held);
+
+    // The corners of what the launcher's frame leaves of the screen, as the backdrop shows them.
+    const int right = programState.screenWidth - 2 * GetSystemMetrics(SM_CXDLGFRAME);
+    const int bottom = programState.screenHeight - 2 * GetSystemMetrics(SM_CYDLGFRAME) - GetSystemMetrics(SM_CYCAPTION);
+    const struct { int x, y; COLORREF colour; } pixels[] = {{0, 0, white}, {right - 1, bottom - 1, white},
+        {right - 30, 19, red}, {right - 31, 19, white}, {right - 30, 20, white}, {right - 1, 0, red},
+        {29, bottom - 20, blue}, {30, bottom - 20, white}, {29, bottom - 21, white}, {0, bottom - 1, blue}};
+    HDC screen = GetDC(backdrop);
+    for (const auto& p : pixels) EXPECT_EQ(GetPixel(screen, p.x, p.y), p.colour) << p.x << "," << p.y;
+    PatBlt(programState.backBufferDc, 100, 100, 200, 200, BLACKNESS);
+    RedrawWindow(backdrop, &uncovered, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    EXPECT_EQ(GetPixel(screen, 150, 150), 0u);         // the uncovered part, from the back buffer
+    EXPECT_EQ(GetPixel(screen, 149, 149), 0xFFFFFFu);  // the rest, not repainted
+    ReleaseDC(backdrop, screen);
+
+    // Refused: not "BM"; shorter than a file header; a total size below both
+    // headers, beyond the file or of 4 GiB; a core header; two planes; no
+    // width; no height; top-down; compressed; 8 bits; a colour table; rows
+    // beyond the block.
+    const std::string good = makeBitmapFile(8, 8, red);  // 14 + 40 + 8 rows of 24 bytes
+    // The good file with value put little-endian at offset.
+    const auto with = [&good](size_t offset, uint32_t value, size_t size = 4) {
+        return std::string(good).replace(offset, size, reinterpret_cast<const char*>(&value), size);
+    };
+    const std::string bad[] = {"XY" + good.substr(2), good.substr(0, 10), with(2, 53),
+        with(2, uint32_t(good.size() + 1)), with(2, 0xFFFFFFFF), with(14, 12), with(26, 2, 2), with(18, 0), with(22, 0),
+        with(22, uint32_t(-8)), with(30, BI_RLE8), with(28, 8, 2), with(46, 1), with(22, 9), with(18, 0x7FFFFFFF)};
+    void* block = nullptr;
+    for (const std::string& file : bad) {
+        disc->writeSplash(0, file);
+        EXPECT_TRUE(loadSplashFile(disc->splashPath(0).c_str(), block) != SplashProblem::none && !block) << &file - bad;
+    }
+}
+
+}  // namespace

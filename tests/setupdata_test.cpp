@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include "setupdata/installrecord.h"
+#include "setupdata/safefolder.h"
+#include "setupdata/setupfile.h"
+#include "tests/bench/fixtures.h"
+#include "tests/bench/messagebox.h"
+
+namespace {
+
+using Visits = std::vector<std::string>;
+
+struct SetupFileTest : ::testing::Test {
+    void SetUp() override { resetProgramState(); }
+    // A new disc for every file: Wine caches description files by name.
+    void write(const std::vector<std::string>& lines) {
+        disc.reset();  // its fakes go before the next disc's come
+        disc = std::make_unique<TempDisc>();
+        disc->writeSetupFile(lines);
+        lstrcpynA(programState.descriptionPath, disc->setupFilePath().c_str(), kPathSize);
+    }
+    // The copy list walked with the program folder Q:\, every entry as
+    // "<f|s|r> <source> <target>", with "-" for a path withheld.
+    Visits walk(const std::vector<std::string>& lines, const char* target) {
+        write(lines);
+        Visits visits;
+        walkCopyListFrom("Q:\\", target, [](const CopyEntry& e, void* v) {
+            const auto path = [](const char* p) { return std::string(" ") + (p != nullptr ? p : "-"); };
+            static_cast<Visits*>(v)->push_back("fsr"[int(e.kind)] + path(e.sourcePath) + path(e.targetPath));
+            return true;
+        }, &visits);
+        return visits;
+    }
+    std::unique_ptr<TempDisc> disc;
+};
+
+TEST_F(SetupFileTest, ListWalksComposePathsWithholdWhatDoesNotFitOrReachesOutsideAndEndWhereTheyShould) {
+    const std::string n254(254, 'N');  // "C:\T\" and 254 bytes make 259
+    // Markers make and close subfolders beside each other; an empty entry is
+    // skipped; the literal sentinel ends the list like a missing key.
+    EXPECT_EQ(walk({"COPYDIR=DATA\\", "COPYFILE_000=A", "COPYFILE_001=\\B", "COPYFILE_002=", "COPYFILE_003=音\\A",
+                    "COPYFILE_004=\\V", "COPYFILE_005=\\", "COPYFILE_006=\\", "COPYFILE_007=NoData"}, "C:\\T"),
+              (Visits{"f Q:\\DATA\\A C:\\T\\A", "s - C:\\T\\B", "f Q:\\DATA\\音\\A C:\\T\\B\\音\\A", "s - C:\\T\\V",
+                      "r - C:\\T\\V", "r - C:\\T"}));
+    // Entries reaching outside, and markers that do not fit, have no target,
+    // nor have the entries up to the next reset; a gap ends the list.
+    EXPECT_EQ(walk({"COPYFILE_000=..\\E", "COPYFILE_001=\\..\\O", "COPYFILE_002=I", "COPYFILE_003=\\",
+                    "COPYFILE_004=C:\\E", "COPYFILE_005=\\" + n254 + "N", "COPYFILE_006=I", "COPYFILE_007=\\",
+                    "COPYFILE_008=" + n254 + "N", "COPYFILE_009=" + n254, "COPYFILE_011=Z"}, "C:\\T"),
+              (Visits{"f Q:\\..\\E -", "s - -", "f Q:\\I -", "r - -", "f Q:\\C:\\E -", "s - -", "f Q:\\I -", "r - -",
+                      "f Q:\\" + n254 + "N -", "f Q:\\" + n254 + " C:\\T\\" + n254}));
+    // COPYDIR goes in front as it stands; a walk without a target composes sources only.
+    EXPECT_EQ(walk({"COPYDIR=DATA", "COPYFILE_000=A", "COPYFILE_001=" + n254}, nullptr),
+              (Visits{"f Q:\\DATAA -", "f - -"}));
+
+    // A program path that gives no description path leaves none: every key is missing then.
+    EXPECT_FALSE(deriveDescriptionPath("Q:\\SETUP"));  // no "." to put ".INI" over
+    char value[kPathSize];
+    readSetupString("COPYDIR", value);
+    EXPECT_STREQ(value, kNoData);
+    EXPECT_FALSE(deriveDescriptionPath(("Q:\\" + std::string(253, 'A') + ".E").c_str()));  // 260 with ".INI"
+
+    // The shortcut list ends at the first group that lacks its folder, name or
+    // target, even when later groups are complete. (A missing name: the disc
+    // checker's tests.)
+    const auto groups = [this](const std::vector<std::string>& lines) {
+        write(lines);
+        unsigned count = 0;
+        // Counts every group and never stops the walk.
+        walkShortcutList([](const ShortcutEntry&, void* n) { return ++*static_cast<unsigned*>(n) != 0; }, &count);
+        return count;
+    };
+    EXPECT_EQ(groups({"SHORTCATDIR_00=A", "SHORTCATNAME_00=B", "SHORTCATDIR_01=A", "SHORTCATNAME_01=B",
+                      "SHORTCATFILE_01=C"}), 0u);
+    EXPECT_EQ(groups({"SHORTCATDIR_00=A", "SHORTCATNAME_00=B", "SHORTCATFILE_00=C", "SHORTCATNAME_01=B",
+                      "SHORTCATFILE_01=C"}), 1u);
+}
+
+using InstallRecordTest = SetupFileTest;
+
+LONG WINAPI refuseDeletion(HKEY, LPCSTR) { return ERROR_ACCESS_DENIED; }
+
+TEST_F(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndStopsADeletionThatFails) {
+    // REG_NAME missing, empty or too long: nothing directly below the user's root is touched.
+    for (const std::string& regName : {std::string("NoData"), std::string(), std::string(kMaxRegName + 1, 'R')}) {
+        write({"REG_NAME=" + regName});
+        EXPECT_FALSE(buildRegistrySubKey() || programState.registrySubKey[0] != '\0') << regName.size();
+    }
+    RegSetKeyValueA(HKEY_CURRENT_USER, nullptr, "CDSetupTestMarker", REG_SZ, "x", 2);
+    writeInstallRecord("C:\\Games");
+    deleteInstallRecord();
+    EXPECT_NE(RegDeleteValueA(HKEY_CURRENT_USER, "InstallFolder"), ERROR_SUCCESS);     // never written there
+    EXPECT_EQ(RegDeleteValueA(HKEY_CURRENT_USER, "CDSetupTestMarker"), ERROR_SUCCESS);  // nor deleted
+
+    TempRegistryKey key;
+    lstrcpynA(programState.registrySubKey, key.subKey().c_str(), kPathSize);
+    key.setValue("InstallFolder", REG_BINARY, std::string(260, 'F').c_str(), 260);  // full, with no terminator
+    readInstallRecord(programState.recordedFolder);
+    EXPECT_STREQ(programState.recordedFolder, "NoData");
+
+    // A value that cannot be deleted ends the deletion rather than being asked for again.
+    ImportPatch refuse("advapi32.dll", "RegDeleteValueA", reinterpret_cast<void*>(refuseDeletion));
+    deleteInstallRecord();
+}
+
+DWORD WINAPI readOnly(LPCSTR) { return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY; }
+
+// The rule step by step, on real folders below a disc on drive C:, which Wine reports as fixed.
+TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
+    constexpr DWORD kBrowse = kBrowseRefusedAttributes, kInstalled = kInstalledRefusedAttributes;
+    TempDisc disc;
+    for (const char* name : {"Games", "W", "W2", "Games\\W", "ア", "ヂ", "管理ツール", "管理ツール\\Game"}) disc.makeFolder(name);
+    const std::string games = disc.path("Games");
+    for (const char* path : {"", "C:", "1:\\Games", "\\\\server\\share\\Games", "Games", "ゲ:\\Games", "CC:\\Games"})
+        EXPECT_FALSE(isSafeFolder(path, kBrowse)) << readable(path);
+    // Nothing that begins like the Windows directory, whatever the ASCII case;
+    // double-byte characters compare exactly: ア (83 41) is not ヂ (83 61).
+    // Nothing named like the Administrative Tools, but what lies below it.
+    const struct { const char *windows, *path; bool safe; } cases[] = {{"W", "w", false}, {"W", "W2", false},
+        {"W", "Games\\W", true}, {"ア", "ア", false}, {"ア", "ヂ", true}, {"W", "管理ツール", false},
+        {"W", "管理ツール\\Game", true}};
+    for (const auto& c : cases) {
+        FakeWindowsDirectory fake(disc.path(c.windows));
+        EXPECT_EQ(isSafeFolder(disc.path(c.path).c_str(), kBrowse), c.safe) << readable(c.path);
+    }
+    for (UINT type = DRIVE_UNKNOWN; type <= DRIVE_RAMDISK; ++type) {  // removable, remote, CD-ROM and RAM refused
+        FakeDriveTypes fake({{games[0], type}});
+        EXPECT_EQ(isSafeFolder(games.c_str(), kBrowse), type <= DRIVE_NO_ROOT_DIR || type == DRIVE_FIXED) << type;
+    }
+    // Hidden and system are refused by both masks, read-only (faked: Wine
+    // keeps no such flag on folders) by the installed copy's only.
+    for (DWORD attribute : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
+        ASSERT_TRUE(SetFileAttributesA(games.c_str(), attribute));
+        EXPECT_FALSE(isSafeFolder(games.c_str(), kBrowse) || isSafeFolder(games.c_str(), kInstalled)) << attribute;
+    }
+    ImportPatch patch("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(readOnly));
+    EXPECT_TRUE(isSafeFolder(games.c_str(), kBrowse) && !isSafeFolder(games.c_str(), kInstalled));
+
+    // Copy-list entries and shortcut folders stay below their folder.
+    for (const char* inside : {"BIN\\GAME.EXE", "\\BGM", "..GAME", "GAME..", "a.b\\.\\c", "表\\..x", "ソ.."})
+        EXPECT_TRUE(staysInsideFolder(inside) && isSafeShortcutFolder(inside)) << readable(inside);
+    for (const char* outside : {"..", "\\..\\X", "BIN/../../X", "BIN\\...\\X", "BIN\\.. \\X", "C:X", "表\\.."})
+        EXPECT_FALSE(staysInsideFolder(outside) || isSafeShortcutFolder(outside)) << readable(outside);
+    EXPECT_TRUE(staysInsideFolder("") && !isSafeShortcutFolder(""));  // that would be the Programs folder itself
+}
+
+}  // namespace
