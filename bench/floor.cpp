@@ -4,13 +4,16 @@
 // subfolder markers, and copies each file in 128 KiB chunks with its times set
 // first, sending the running count to the dialog after every chunk.
 //
-//   floor.exe SETUP.INI SOURCE_FOLDER TARGET_FOLDER
+//   floor.exe SETUP.INI SOURCE_FOLDER TARGET_FOLDER TOTAL_BYTES
 //
-// Prints the seconds from the dialog's start to the last file's end.
+// The bar's range is the copy set's size, so that it moves across its whole
+// width as the installer's does. Prints the seconds from the dialog's start to
+// the last file's end.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -21,6 +24,7 @@ constexpr UINT kDone = WM_APP + 2;
 constexpr int kBar = 100;
 
 std::string setupFile, sourceFolder, targetFolder;
+LPARAM totalBytes = 0;
 HWND dialog = nullptr;
 LARGE_INTEGER started, finished;
 
@@ -70,7 +74,7 @@ INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         QueryPerformanceCounter(&started);
         CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 10, 10, 300, 20, window,
                         reinterpret_cast<HMENU>(kBar), nullptr, nullptr);
-        SendDlgItemMessageA(window, kBar, PBM_SETRANGE32, 0, 0x7FFFFFFF);
+        SendDlgItemMessageA(window, kBar, PBM_SETRANGE32, 0, totalBytes);
         CloseHandle(CreateThread(nullptr, 0, copyAll, nullptr, 0, nullptr));
         return TRUE;
     case kProgress:
@@ -87,10 +91,11 @@ INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) return 2;
+    if (argc != 5) return 2;
     setupFile = argv[1];
     sourceFolder = argv[2];
     targetFolder = argv[3];
+    totalBytes = static_cast<LPARAM>(std::strtoul(argv[4], nullptr, 10));
     InitCommonControls();
     // A dialog template of no controls: the bar is made at its start.
     struct {

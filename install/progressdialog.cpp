@@ -80,9 +80,13 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // The dialog ends when the worker has stopped and says so.
         programState.copyJob.cancel.store(1, std::memory_order_relaxed);
         return TRUE;
+    // Both private messages are handled here, so TRUE: they share their values
+    // with DM_SETDEFID and DM_REPOSITION, which the dialog manager would
+    // otherwise act on (a byte count as the default button's id, after every
+    // chunk).
     case WM_COPY_PROGRESS:
         SendDlgItemMessageA(dialog, kProgressBar, PBM_SETPOS, wParam, 0);
-        return FALSE;
+        return TRUE;
     case WM_COPY_DONE:
         if (wParam == kCopyCancelled) {
             MessageBoxA(dialog, kCancelledText, kStoppedCaption, MB_OK);
@@ -90,7 +94,7 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             showCopyFailure(dialog, programState.copyJob.failedPath);
         }
         EndDialog(dialog, wParam == kCopyFinished ? 0 : -1);
-        return FALSE;
+        return TRUE;
     default:
         return FALSE;
     }

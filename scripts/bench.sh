@@ -69,7 +69,7 @@ install_bench() {
             installer) seconds=$(journey "$windisc" --time-install) ;;
             floor)
                 mkdir -p "$c/bench-floor"
-                seconds=$(cd "$tools/bench" && $WINE64 bench_floor.exe "$windisc\\SETUP.INI" "$windisc\\DATA" 'C:\bench-floor' | tr -d '\r')
+                seconds=$(cd "$tools/bench" && $WINE64 bench_floor.exe "$windisc\\SETUP.INI" "$windisc\\DATA" 'C:\bench-floor' "$bytes" | tr -d '\r')
                 ;;
             copyfile)
                 seconds=$(cd "$tools/bench" && $WINE64 bench_copyfile.exe "$windisc\\SETUP.INI" "$windisc\\DATA" 'C:\bench-copyfile' | tr -d '\r')
@@ -103,13 +103,14 @@ start_bench() {
     local winsetup winbare
     winsetup=Z:${setup//\//\\}
     winbare=Z:${bare//\//\\}
+    starttimer() { (cd "$tools/bench" && $WINE64 bench_starttimer.exe "$1" 2>/dev/null | tr -d '\r' | tail -1); }
     # Warm: one start of each before the measured ones.
-    journey --time-start "$winsetup" >/dev/null
-    journey --time-start "$winbare" >/dev/null
+    starttimer "$winsetup" >/dev/null
+    starttimer "$winbare" >/dev/null
     local s="" b="" i
     for i in $(seq 1 15); do
-        s+="$(journey --time-start "$winsetup") "
-        b+="$(journey --time-start "$winbare") "
+        s+="$(starttimer "$winsetup") "
+        b+="$(starttimer "$winbare") "
     done
     local ms mb
     ms=$(echo $s | tr ' ' '\n' | median)

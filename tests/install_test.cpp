@@ -31,11 +31,16 @@ void setRuntimeVersion(const char* value) {
 
 // The worker's progress messages. GetProcAddress still gives the real function.
 std::vector<WPARAM> progress;
+bool defaultButtonFollowedCount = false;  // the dialog manager took a count for DM_SETDEFID
 LRESULT WINAPI recordProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     static const auto real = reinterpret_cast<decltype(&SendMessageA)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SendMessageA")));
-    if (message == WM_COPY_PROGRESS) progress.push_back(wParam);
-    return real(window, message, wParam, lParam);
+    if (message != WM_COPY_PROGRESS) return real(window, message, wParam, lParam);
+    progress.push_back(wParam);
+    const LRESULT result = real(window, message, wParam, lParam);
+    const WORD id = LOWORD(wParam);
+    defaultButtonFollowedCount |= id > IDCANCEL && LOWORD(real(window, DM_GETDEFID, 0, 0)) == id;
+    return result;
 }
 // Only the copy buffer's block is refused; LocalAlloc gives any other from the same heap.
 HGLOBAL WINAPI noCopyBuffer(UINT flags, SIZE_T size) { return size == kChunk ? nullptr : LocalAlloc(flags, size); }
@@ -190,6 +195,7 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     disc->writeFile("Target\\README.TXT", "an older readme, longer than the new one");
     copy("Target", 0, "DirectSoundをインストールしますか？", "確認", MB_YESNO | MB_ICONQUESTION);
     EXPECT_EQ(progress, (std::vector<WPARAM>{2, 2 + kChunk, 2 + kChunk, 2 + kChunk, 5 + kChunk}));
+    EXPECT_FALSE(defaultButtonFollowedCount);
     EXPECT_EQ(readAll(target + "\\README.TXT"), "new");
     for (const std::string& skipped : {std::string(programs) + "\\..\\" + group, links + "3"})
         EXPECT_EQ(GetFileAttributesA(skipped.c_str()), INVALID_FILE_ATTRIBUTES) << skipped;
