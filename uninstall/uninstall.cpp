@@ -53,7 +53,7 @@ void removeShortcutFolder() {
             if (!joinText(file, {folder, "\\", found.cFileName})) continue;
             (void)DeleteFileA(file);  // a file that will not go is simply left
         } while (FindNextFileA(search, &found));
-        (void)FindClose(search);  // nothing to do if even that fails
+        FindClose(search);
     }
     (void)RemoveDirectoryA(folder);  // goes only when now empty
 }
@@ -83,7 +83,7 @@ void removeSaveFilesAndFolder(HWND owner, const char* folder) {
         (void)DeleteFileA(path);  // most save slots were never used
     }
     if (!RemoveDirectoryA(folder)) {
-        (void)MessageBoxA(owner, kLeftoversText, kLeftoversCaption, MB_OK);  // OK is its only answer
+        MessageBoxA(owner, kLeftoversText, kLeftoversCaption, MB_OK);
     }
 }
 
@@ -114,7 +114,7 @@ INT_PTR CALLBACK uninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     switch (message) {
     case WM_INITDIALOG:
         if (!readRecordedFolder()) {
-            (void)MessageBoxA(dialog, kNotInstalledText, kNotInstalledCaption, MB_OK);  // OK is its only answer
+            MessageBoxA(dialog, kNotInstalledText, kNotInstalledCaption, MB_OK);
             EndDialog(dialog, -1);
             return FALSE;
         }
@@ -126,7 +126,7 @@ INT_PTR CALLBACK uninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
             removeInstalledCopy(dialog, programState.recordedFolder);
             char gameName[256];
             readSetupString("GAME_NAME", gameName);
-            (void)MessageBoxA(dialog, kUninstalledText, gameName, MB_OK);  // OK is its only answer
+            MessageBoxA(dialog, kUninstalledText, gameName, MB_OK);
             EndDialog(dialog, 0);
             return TRUE;
         }
