@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "copylist.h"
+
 namespace {
 
 constexpr DWORD kChunk = 0x20000;
@@ -31,22 +33,12 @@ LARGE_INTEGER started, finished;
 DWORD WINAPI copyAll(void*) {
     Sleep(500);
     BYTE* buffer = static_cast<BYTE*>(GlobalAlloc(GPTR, kChunk));
-    std::string subfolder;
     DWORD copied = 0;
-    for (unsigned index = 0;; ++index) {
-        char key[32], entry[MAX_PATH];
-        std::snprintf(key, sizeof key, "COPYFILE_%03u", index);
-        GetPrivateProfileStringA("InstallInfo", key, "NoData", entry, sizeof entry, setupFile.c_str());
-        if (lstrcmpA(entry, "NoData") == 0) break;
-        if (entry[0] == '\\') {
-            subfolder = entry[1] != '\0' ? entry : "";
-            if (!subfolder.empty()) CreateDirectoryA((targetFolder + subfolder).c_str(), nullptr);
-            continue;
-        }
-        HANDLE source = CreateFileA((sourceFolder + "\\" + entry).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        HANDLE target = CreateFileA((targetFolder + subfolder + "\\" + entry).c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    forEachCopiedFile(setupFile, sourceFolder, targetFolder, [&](const std::string& from, const std::string& to) {
+        HANDLE source =
+            CreateFileA(from.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE target =
+            CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         FILETIME created, written;
         GetFileTime(source, &created, nullptr, &written);
         SetFileTime(target, &created, nullptr, &written);
@@ -60,7 +52,8 @@ DWORD WINAPI copyAll(void*) {
         }
         CloseHandle(target);
         CloseHandle(source);
-    }
+        return true;
+    });
     GlobalFree(buffer);
     QueryPerformanceCounter(&finished);
     PostMessageA(dialog, kDone, 0, 0);
