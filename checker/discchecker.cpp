@@ -502,7 +502,7 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
     walk.groups = group.index + 1;
     char folderKey[kKeySize];
     formatNumberedKey(NumberedKey::shortcutFolder, group.index, folderKey);
-    if (!isSafeShortcutFolder(group.folder)) {
+    if (!isAcceptableRelativePath(group.folder)) {
         error(check, "shortcut-folder", folderKey,
               {"SETUP.EXE はこのフォルダを拒みます (空か、スタートメニューのプログラムフォルダの外を指します)"});
         return true;

@@ -22,7 +22,7 @@ bool makeGroupShortcut(const ShortcutEntry& group, void* context) {
     const auto& run = *static_cast<const GroupRun*>(context);
     // A folder that is empty or reaches outside would put links into the
     // Programs folder itself or elsewhere, and the uninstaller empties it.
-    if (!isSafeShortcutFolder(group.folder)) return true;
+    if (!isAcceptableRelativePath(group.folder)) return true;
 
     ShortcutPaths paths;
     if (!composeShortcutPaths(group, run.programsFolder, programState.installFolder, paths)) return true;

@@ -33,6 +33,55 @@ bool isRefusedDriveType(UINT type) {
     return type == DRIVE_REMOVABLE || type == DRIVE_REMOTE || type == DRIVE_CDROM || type == DRIVE_RAMDISK;
 }
 
+// The helpers below judge one path component, [begin, end), that holds no
+// separator. "." and " " are never the second byte of a double-byte
+// character, so they may be looked for byte by byte.
+
+bool isDotsAndBlanksOnly(const char* begin, const char* end) {
+    for (const char* p = begin; p != end; ++p) {
+        if (*p != '.' && *p != ' ') return false;
+    }
+    return true;
+}
+
+// "..", and the "..." and ".. " forms: Windows drops trailing dots and blanks.
+bool climbsOut(const char* begin, const char* end) {
+    int dots = 0;
+    for (const char* p = begin; p != end; ++p) dots += *p == '.';
+    return dots >= 2 && isDotsAndBlanksOnly(begin, end);
+}
+
+// Whether the component opens a device rather than a file: the part before its
+// first "." (any extension is ignored), less trailing blanks, is a device name.
+bool namesDevice(const char* begin, const char* end) {
+    static constexpr const char* kDeviceNames[] = {
+        "CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$",
+        "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
+        "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    const char* stemEnd = begin;
+    while (stemEnd != end && *stemEnd != '.') ++stemEnd;
+    while (stemEnd != begin && stemEnd[-1] == ' ') --stemEnd;
+    const size_t length = static_cast<size_t>(stemEnd - begin);
+    for (const char* device : kDeviceNames) {
+        if (std::strlen(device) != length) continue;
+        // A lead byte never equals a letter, so a byte-wise compare suffices.
+        size_t i = 0;
+        while (i < length && asciiLower(begin[i]) == asciiLower(device[i])) ++i;
+        if (i == length) return true;
+    }
+    return false;
+}
+
+bool isPlainComponent(const char* begin, const char* end) {
+    if (begin == end || isDotsAndBlanksOnly(begin, end) || namesDevice(begin, end)) return false;
+    for (const char* p = begin; p < end; p = CharNextA(p)) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p))) continue;
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool isSafeFolder(const char* path, DWORD refusedAttributes) {
@@ -70,26 +119,30 @@ const char* lastPathComponent(const char* path) {
 }
 
 bool staysInsideFolder(const char* relativePath) {
-    // Each component is judged when its separator or the terminator is reached.
-    int dots = 0;
-    bool onlyDotsAndBlanks = true;
+    const char* component = relativePath;
     for (const char* p = relativePath;; p = CharNextA(p)) {
         const bool singleByte = !IsDBCSLeadByte(static_cast<BYTE>(*p));
         if (singleByte && *p == ':') return false;
         if (*p == '\0' || (singleByte && (*p == '\\' || *p == '/'))) {
-            // Windows drops trailing dots and blanks from a component.
-            if (onlyDotsAndBlanks && dots >= 2) return false;
+            if (climbsOut(component, p) || namesDevice(component, p)) return false;
             if (*p == '\0') return true;
-            dots = 0;
-            onlyDotsAndBlanks = true;
-        } else if (singleByte && *p == '.') {
-            ++dots;
-        } else if (!(singleByte && *p == ' ')) {
-            onlyDotsAndBlanks = false;
+            component = p + 1;
         }
     }
 }
 
-bool isSafeShortcutFolder(const char* folderName) {
-    return folderName[0] != '\0' && staysInsideFolder(folderName);
+bool isPlainName(const char* name) {
+    return isPlainComponent(name, name + std::strlen(name));
+}
+
+bool isAcceptableRelativePath(const char* path) {
+    const char* component = path;
+    for (const char* p = path;; p = CharNextA(p)) {
+        const bool singleByte = !IsDBCSLeadByte(static_cast<BYTE>(*p));
+        if (*p == '\0' || (singleByte && *p == '\\')) {
+            if (!isPlainComponent(component, p)) return false;
+            if (*p == '\0') return true;
+            component = p + 1;
+        }
+    }
 }

@@ -19,12 +19,20 @@ bool isSafeFolder(const char* path, DWORD refusedAttributes);
 const char* lastPathComponent(const char* path);
 
 // Whether a path taken relative to a folder stays inside it: false when it
-// holds a ":" (a drive or a stream name) or a component of dots only that
-// climbs out (".." and the "..." and ".. " forms Windows reads as ".."). "\"
-// and "/" both separate components; the second byte of a double-byte
-// character never does.
+// holds a ":" (a drive or a stream name), a component of dots only that climbs
+// out (".." and the "..." and ".. " forms Windows reads as ".."), or a
+// component that names a device (see isPlainName). "\" and "/" both separate
+// components; the second byte of a double-byte character never does. Empty
+// components are allowed: the copy list's markers begin with "\".
 bool staysInsideFolder(const char* relativePath);
 
-// The rule for a SHORTCATDIR value: a folder strictly below the Start menu's
-// Programs folder. An empty value would name the Programs folder itself.
-bool isSafeShortcutFolder(const char* folderName);
+// The one rule for a name the program composes into a path as one level: not
+// empty; no "\", "/" or ":"; not made of dots and blanks only; none of the
+// characters no file name may hold (* ? " < > | and control characters); and
+// not a device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-COM9, LPT1-LPT9,
+// in any case, with or without an extension, trailing dots or blanks).
+bool isPlainName(const char* name);
+
+// A relative path of at least one component, each a plain name, separated by
+// single backslashes: no leading, trailing or doubled separator.
+bool isAcceptableRelativePath(const char* path);

@@ -136,12 +136,32 @@ TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
     ImportPatch patch("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(readOnly));
     EXPECT_TRUE(isSafeFolder(games.c_str(), kBrowse) && !isSafeFolder(games.c_str(), kInstalled));
 
-    // Copy-list entries and shortcut folders stay below their folder.
-    for (const char* inside : {"BIN\\GAME.EXE", "\\BGM", "..GAME", "GAME..", "a.b\\.\\c", "表\\..x", "ソ.."})
-        EXPECT_TRUE(staysInsideFolder(inside) && isSafeShortcutFolder(inside)) << readable(inside);
-    for (const char* outside : {"..", "\\..\\X", "BIN/../../X", "BIN\\...\\X", "BIN\\.. \\X", "C:X", "表\\.."})
-        EXPECT_FALSE(staysInsideFolder(outside) || isSafeShortcutFolder(outside)) << readable(outside);
-    EXPECT_TRUE(staysInsideFolder("") && !isSafeShortcutFolder(""));  // that would be the Programs folder itself
+    // Copy-list entries stay below their folder and open no device.
+    for (const char* inside : {"BIN\\GAME.EXE", "\\BGM", "..GAME", "GAME..", "a.b\\.\\c", "表\\..x", "ソ..", "",
+                               "CONSOLE.DAT", "NULL", "COM10"})
+        EXPECT_TRUE(staysInsideFolder(inside)) << readable(inside);
+    for (const char* outside : {"..", "\\..\\X", "BIN/../../X", "BIN\\...\\X", "BIN\\.. \\X", "C:X", "表\\..",
+                                "NUL", "\\SE\\con.dat", "LPT1.TXT", "aux . wav", "COM9", "BIN/PRN"})
+        EXPECT_FALSE(staysInsideFolder(outside)) << readable(outside);
+
+    // One level of a path (DEFAULT_DIR, SHORTCATNAME), and a path of such levels
+    // (SHORTCATDIR). ソ and 表 end in 0x5C, which is no separator.
+    struct NameRow { const char* text; bool plain; bool path; };
+    const NameRow rows[] = {
+        {"Game", true, true}, {"..GAME", true, true}, {"ソ", true, true}, {"表示", true, true},
+        {"CONSOLE", true, true}, {"LPT", true, true}, {"COM10.DAT", true, true},
+        {"Maker\\Game", false, true}, {"ソ\\表", false, true},
+        {"", false, false}, {".", false, false}, {" ", false, false}, {". .", false, false}, {"..", false, false},
+        {"\\", false, false}, {".\\", false, false}, {"/", false, false}, {"\\Game", false, false},
+        {"Game\\", false, false}, {"Maker\\\\Game", false, false}, {"..\\Mine", false, false},
+        {"Maker/Game", false, false}, {"C:Game", false, false}, {"Ga*me", false, false}, {"Game?", false, false},
+        {"a|b", false, false}, {"NUL", false, false}, {"nul.txt", false, false}, {"Con ", false, false},
+        {"LPT1.", false, false}, {"AUX .DAT", false, false}, {"com9", false, false}, {"Maker\\CON", false, false},
+    };
+    for (const NameRow& row : rows) {
+        EXPECT_EQ(isPlainName(row.text), row.plain) << readable(row.text);
+        EXPECT_EQ(isAcceptableRelativePath(row.text), row.path) << readable(row.text);
+    }
 }
 
 }  // namespace

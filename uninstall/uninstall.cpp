@@ -37,7 +37,7 @@ void removeShortcutFolder() {
     readSetupString("SHORTCATDIR_01", name);
     // An empty name, "..", or a drive would point at the Programs folder
     // itself or outside it.
-    if (isNoData(name) || !isSafeShortcutFolder(name)) return;
+    if (isNoData(name) || !isAcceptableRelativePath(name)) return;
 
     char folder[kPathSize];
     char pattern[kPathSize];
