@@ -46,7 +46,7 @@ bool checkInstalledCopy() {
     readSetupString("COPYFILE_000", firstEntry);
     if (isNoData(firstEntry)) return false;
 
-    char firstFile[264];
+    char firstFile[kPathSize];
     const bool firstFileFits = joinText(firstFile, {recordedFolder, "\\", firstEntry});
 
     if (!isSafeFolder(recordedFolder, kInstalledRefusedAttributes)) {
@@ -86,8 +86,7 @@ void selectLauncherMode(HWND dialog) {
 
 bool prepareLauncher(HWND dialog) {
     char modulePath[kPathSize];
-    const DWORD length = GetModuleFileNameA(nullptr, modulePath, kPathSize);
-    if (length == 0 || length >= kPathSize) return false;
+    if (!getModulePath(modulePath)) return false;
     if (!deriveDescriptionPath(modulePath)) return false;
 
     readSetupString("GAME_NAME", programState.gameName);

@@ -7,7 +7,10 @@
 #include <atomic>
 #include <cstdint>
 
-constexpr int kPathSize = 260;  // a path with its terminator
+#include "setupdata/text.h"
+
+// DEFAULT_DIR as read: one level, held in one byte more than a path.
+constexpr int kDefaultDirNameSize = 261;
 
 // What the progress dialog hands to the copy worker.
 struct CopyJob {
@@ -44,7 +47,7 @@ struct ProgramState {
 
     // installer: written by the folder dialog only, read by the copy worker
     char installFolder[kPathSize];
-    char defaultDirName[261];
+    char defaultDirName[kDefaultDirNameSize];
     DWORD totalBytes;  // the copy list's size as the folder dialog shows it
     CopyJob copyJob;
 

@@ -9,11 +9,12 @@
 #include <iterator>
 #include <vector>
 
-#include "app/splash.h"
+#include "setupdata/splashfile.h"
 #include "checker/peimage.h"
 #include "install/dsetup.h"
 #include "install/installfolder.h"
 #include "install/shortcuts.h"
+#include "app/state.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
@@ -92,16 +93,6 @@ Number number(unsigned long value) {
     Number n;
     wsprintfA(n.text, "%lu", value);
     return n;
-}
-
-bool endsInBackslash(const char* text) {
-    const char* last = findLastBackslash(text);
-    return last != nullptr && last[1] == '\0';
-}
-
-bool isFolder(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool holds(const std::vector<InstalledPath>& paths, const char* relativePath) {

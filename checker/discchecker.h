@@ -2,7 +2,7 @@
 // and reports every mistake a user would otherwise meet only while installing.
 #pragma once
 
-#include "app/state.h"
+#include "setupdata/text.h"
 
 enum class Severity { error, warning };
 

@@ -5,6 +5,7 @@
 #include "app/state.h"
 #include "install/directsound.h"
 #include "install/shortcuts.h"
+#include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 
@@ -29,11 +30,6 @@ bool fail(CopyRun& run, const char* path) {
     copyTextCut(run.job->failedPath, path);
     run.outcome = Outcome::failed;
     return false;
-}
-
-bool isFolder(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 // Copies one file in chunks, times first. False when it failed or the user

@@ -6,6 +6,7 @@
 #include "install/installfolder.h"
 #include "install/progressdialog.h"
 #include "res/resource.h"
+#include "app/state.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"

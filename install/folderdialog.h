@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "app/state.h"
+#include "setupdata/text.h"
 
 INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

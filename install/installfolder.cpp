@@ -17,7 +17,5 @@ bool composeDefaultInstallFolder(const char* defaultDirName, char (&folder)[kPat
 }
 
 bool composeInstallFolder(const char* parent, const char* defaultDirName, char (&folder)[kPathSize]) {
-    const char* last = findLastBackslash(parent);
-    const bool endsInBackslash = last != nullptr && last[1] == '\0';
-    return joinText(folder, {parent, endsInBackslash ? "" : "\\", defaultDirName});
+    return joinText(folder, {parent, endsInBackslash(parent) ? "" : "\\", defaultDirName});
 }

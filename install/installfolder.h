@@ -3,7 +3,7 @@
 // composes the paths can be used without it.
 #pragma once
 
-#include "app/state.h"
+#include "setupdata/text.h"
 
 // The default install folder: the Windows directory's drive root +
 // "Program Files\" + defaultDirName. False, and folder empty, when it does not fit.

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "app/state.h"
+#include "setupdata/text.h"
 #include "setupdata/setupfile.h"
 
 // The paths of one group's link.

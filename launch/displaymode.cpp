@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/state.h"
+#include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -68,8 +69,7 @@ bool bestOfDepth(const BYTE* list, DWORD length, DWORD depth, DEVMODEA& best) {
 // is asked for anyway.
 void registerRunOnce() {
     char programPath[kPathSize];
-    const DWORD length = GetModuleFileNameA(nullptr, programPath, kPathSize);
-    if (length == 0 || length >= kPathSize) return;
+    if (!getModulePath(programPath)) return;
     char command[kPathSize + 2];  // room for the quotes
     const bool quoted = std::strchr(programPath, ' ') != nullptr;
     if (!(quoted ? joinText(command, {"\"", programPath, "\""}) : copyText(command, programPath))) return;
@@ -81,8 +81,9 @@ void registerRunOnce() {
     RegCloseKey(key);
 }
 
-}  // namespace
-
+// Fills mode with a whole copy of the chosen display mode (kDisplayModeSize
+// bytes). False, and mode untouched, when none fits or the candidate list
+// cannot be held.
 bool chooseDisplayMode(DEVMODEA& mode) {
     const DWORD count = enumerateCandidates(nullptr, 0);
     if (count > MAXDWORD / kDisplayModeSize) return false;
@@ -103,6 +104,8 @@ bool chooseDisplayMode(DEVMODEA& mode) {
     return chosen;
 }
 
+// Enables the shutdown privilege and asks the system to restart. Failures are
+// not reported: the launcher simply stays open.
 void restartSystem() {
     HANDLE token = nullptr;
     if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
@@ -118,6 +121,8 @@ void restartSystem() {
     // A refused restart leaves the launcher open; nothing to tell the user.
     (void)ExitWindowsEx(EWX_REBOOT, 0);
 }
+
+}  // namespace
 
 void switchDisplayMode(HWND launcher) {
     DEVMODEA chosen = {};

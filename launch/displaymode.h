@@ -21,12 +21,3 @@ constexpr DWORD kDisplayModeFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGH
 // nothing changed when no mode fits; when the change needs a restart, asks,
 // registers the program to run once at the next logon and restarts.
 void switchDisplayMode(HWND launcher);
-
-// Fills mode with a whole copy of the chosen display mode (kDisplayModeSize
-// bytes). False, and mode untouched, when none fits or the candidate list
-// cannot be held.
-bool chooseDisplayMode(DEVMODEA& mode);
-
-// Enables the shutdown privilege and asks the system to restart. Failures are
-// not reported: the launcher simply stays open.
-void restartSystem();

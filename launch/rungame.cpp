@@ -13,7 +13,6 @@ static_assert(sizeof(STARTUPINFOA) == 68, "the 32-bit start-up record is 68 byte
 #endif
 
 constexpr char kCaption[] = "SETUP";
-constexpr char kNotInstalledText[] = "正しくインストールが行われていません。";
 constexpr char kHighColourNote[] =
     "このゲームのグラフィックはフルカラーで描かれています\n"
     "ハイカラーでも動作はしますが製作者の意図した画面が再現できない場合があります";

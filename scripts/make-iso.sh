@@ -5,6 +5,17 @@
 #
 #   scripts/make-iso.sh DISC_FOLDER IMAGE [LABEL]
 set -euo pipefail
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then
+    echo "usage: scripts/make-iso.sh DISC_FOLDER IMAGE [LABEL]   (LABEL defaults to SAMPLE_ADVENTURE)" >&2
+    exit 2
+fi
 folder=$1 image=$2 label=${3:-SAMPLE_ADVENTURE}
+if [ ! -d "$folder" ]; then
+    echo "make-iso: $folder is not a folder" >&2
+    exit 2
+fi
+if ! command -v xorriso >/dev/null; then
+    "$(dirname "$0")/setup-machine.sh"
+fi
 xorriso -as mkisofs -quiet -iso-level 1 -J -V "$label" -o "$image.new" "$folder"
 mv "$image.new" "$image"

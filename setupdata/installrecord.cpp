@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/state.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 
@@ -14,6 +15,12 @@ constexpr char kValueName[] = "InstallFolder";
 // Without a formed key path the record is not touched at all: an empty path
 // would mean the values directly below HKEY_CURRENT_USER.
 bool haveRecordKey() { return programState.registrySubKey[0] != '\0'; }
+
+// Opens the record's existing key; false without a formed key path.
+bool openRecordKey(HKEY& key) {
+    return haveRecordKey() &&
+           RegOpenKeyExA(HKEY_CURRENT_USER, programState.registrySubKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS;
+}
 
 }  // namespace
 
@@ -26,11 +33,8 @@ bool buildRegistrySubKey() {
 
 void readInstallRecord(char (&folder)[kPathSize]) {
     copyText(folder, kNoData);
-    if (!haveRecordKey()) return;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, programState.registrySubKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-        return;
-    }
+    if (!openRecordKey(key)) return;
     char data[kPathSize] = {};
     DWORD size = sizeof data;
     // The value's type is not examined; only its text matters.
@@ -54,11 +58,8 @@ void writeInstallRecord(const char* installFolder) {
 }
 
 void deleteInstallRecord() {
-    if (!haveRecordKey()) return;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, programState.registrySubKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
-        return;
-    }
+    if (!openRecordKey(key)) return;
     // Always index 0: every deletion moves the next value to the front.
     for (;;) {
         char name[256];

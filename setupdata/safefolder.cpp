@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "setupdata/text.h"
+
 namespace {
 
 // The Administrative Tools folder of the Japanese system.
@@ -92,7 +94,7 @@ bool isSafeFolder(const char* path, DWORD refusedAttributes) {
     // Windows paths ignore case, and the shell may spell the Windows directory
     // differently from GetWindowsDirectoryA. Every path merely beginning with
     // its text is refused too (C:\WINDOWS2).
-    char windowsDirectory[261];
+    char windowsDirectory[kPathSize];
     const UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
     if (length >= sizeof windowsDirectory) return false;
     windowsDirectory[length] = '\0';
@@ -106,6 +108,11 @@ bool isSafeFolder(const char* path, DWORD refusedAttributes) {
     if ((GetFileAttributesA(path) & refusedAttributes) != 0) return false;
 
     return lstrcmpA(lastPathComponent(path), kAdministrativeTools) != 0;
+}
+
+bool isFolder(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 const char* lastPathComponent(const char* path) {

@@ -14,6 +14,9 @@ constexpr DWORD kInstalledRefusedAttributes =
 // not named like the Administrative Tools folder.
 bool isSafeFolder(const char* path, DWORD refusedAttributes);
 
+// Whether path names an existing folder.
+bool isFolder(const char* path);
+
 // The position in path just after its last "\", "/" or ":" (double-byte
 // aware); the start of path when it has none, its terminator when it ends in one.
 const char* lastPathComponent(const char* path);

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "app/state.h"
 #include "setupdata/safefolder.h"
 #include "setupdata/text.h"
 
@@ -58,10 +59,19 @@ bool getProgramFolderOf(const char* programPath, char (&folder)[kPathSize]) {
     return true;
 }
 
+bool getModulePath(char (&path)[kPathSize]) {
+    const DWORD length = GetModuleFileNameA(nullptr, path, kPathSize);
+    // A path that fills the buffer may have been cut.
+    if (length == 0 || length >= kPathSize) {
+        path[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
 bool getProgramFolder(char (&folder)[kPathSize]) {
     char modulePath[kPathSize];
-    const DWORD length = GetModuleFileNameA(nullptr, modulePath, kPathSize);
-    if (length == 0 || length >= kPathSize) {
+    if (!getModulePath(modulePath)) {
         folder[0] = '\0';
         return false;
     }

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "app/state.h"
+#include "setupdata/text.h"
 
 // What a string lookup gives for a missing key.
 constexpr char kNoData[] = "NoData";
@@ -24,6 +24,10 @@ int readSetupInt(const char* key);
 // from its last "."; false (and descriptionPath empty) when the path has no "."
 // or the result does not fit.
 bool deriveDescriptionPath(const char* modulePath);
+
+// The running program's own path. False, and path empty, when it cannot be
+// read whole.
+bool getModulePath(char (&path)[kPathSize]);
 
 // The folder of the program at programPath: up to and including its last
 // backslash. False, and folder empty, when there is none.

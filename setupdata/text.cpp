@@ -67,3 +67,8 @@ const char* findLastBackslash(const char* text) {
 }
 
 char* findLastDot(char* text) { return std::strrchr(text, '.'); }
+
+bool endsInBackslash(const char* text) {
+    const char* last = findLastBackslash(text);
+    return last != nullptr && last[1] == '\0';
+}

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <initializer_list>
 
+constexpr int kPathSize = 260;  // a path with its terminator
+
 // dest = the parts, one after another.
 bool joinText(char* dest, size_t destSize, std::initializer_list<const char*> parts);
 
@@ -38,6 +40,10 @@ const char* findLastBackslash(const char* text);
 inline char* findLastBackslash(char* text) {
     return const_cast<char*>(findLastBackslash(static_cast<const char*>(text)));
 }
+
+// Whether text ends in a backslash read as a code-page character (a trailing
+// double-byte character whose second byte is 0x5C does not).
+bool endsInBackslash(const char* text);
 
 // The last "." of text by a plain byte search, or nullptr.
 char* findLastDot(char* text);

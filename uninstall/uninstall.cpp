@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr char kNotInstalledText[] = "正しくインストールが行われていません。";
 constexpr char kNotInstalledCaption[] = "SETUP";
 constexpr char kDeleteSavesText[] = "セーブファイルを削除しますか？";
 constexpr char kDeleteSavesCaption[] = "確認";
