@@ -16,7 +16,7 @@ void relaunchFromCommandTail(const char* commandTail) {
     if (!getProgramFolder(folder)) return;
 
     // The tail goes in as it stands: no quotes are removed, no blanks trimmed.
-    char path[kPathSize];
+    char path[kComposedPathSize];
     if (!joinText(path, {folder, commandTail})) return;
     // A failure of the shell is not reported.
     (void)ShellExecuteA(nullptr, "open", path, nullptr, folder, SW_SHOW);

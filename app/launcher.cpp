@@ -46,7 +46,7 @@ bool checkInstalledCopy() {
     readSetupString("COPYFILE_000", firstEntry);
     if (isNoData(firstEntry)) return false;
 
-    char firstFile[kPathSize];
+    char firstFile[kComposedPathSize];
     const bool firstFileFits = joinText(firstFile, {recordedFolder, "\\", firstEntry});
 
     if (!isSafeFolder(recordedFolder, kInstalledRefusedAttributes)) {

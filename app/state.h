@@ -9,9 +9,6 @@
 
 #include "setupdata/text.h"
 
-// DEFAULT_DIR as read: one level, held in one byte more than a path.
-constexpr int kDefaultDirNameSize = 261;
-
 // What the progress dialog hands to the copy worker.
 struct CopyJob {
     HWND dialog;  // the progress dialog, set before the worker starts
@@ -47,7 +44,7 @@ struct ProgramState {
 
     // installer: written by the folder dialog only, read by the copy worker
     char installFolder[kPathSize];
-    char defaultDirName[kDefaultDirNameSize];
+    char defaultDirName[kFolderSize];
     DWORD totalBytes;  // the copy list's size as the folder dialog shows it
     CopyJob copyJob;
 

@@ -94,7 +94,7 @@ bool isSafeFolder(const char* path, DWORD refusedAttributes) {
     // Windows paths ignore case, and the shell may spell the Windows directory
     // differently from GetWindowsDirectoryA. Every path merely beginning with
     // its text is refused too (C:\WINDOWS2).
-    char windowsDirectory[kPathSize];
+    char windowsDirectory[kFolderSize];
     const UINT length = GetWindowsDirectoryA(windowsDirectory, sizeof windowsDirectory);
     if (length >= sizeof windowsDirectory) return false;
     windowsDirectory[length] = '\0';

@@ -7,6 +7,11 @@
 #include <initializer_list>
 
 constexpr int kPathSize = 260;  // a path with its terminator
+// A folder read whole (DEFAULT_DIR, the Windows directory): a byte to spare.
+constexpr int kFolderSize = 261;
+// A path composed from a folder and a given tail before the platform judges
+// it: the relaunch path and the installed copy's first file.
+constexpr int kComposedPathSize = 264;
 
 // dest = the parts, one after another.
 bool joinText(char* dest, size_t destSize, std::initializer_list<const char*> parts);
