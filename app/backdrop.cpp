@@ -31,6 +31,26 @@ void createBackBuffer(HWND window) {
     DeleteObject(brush);
 }
 
+struct OwnedWindowSearch {
+    HWND backdrop;
+    bool found;
+};
+
+BOOL CALLBACK findOwnedWindow(HWND window, LPARAM context) {
+    auto& search = *reinterpret_cast<OwnedWindowSearch*>(context);
+    search.found = window != search.backdrop && GetAncestor(window, GA_ROOTOWNER) == search.backdrop;
+    return search.found ? FALSE : TRUE;  // FALSE ends the enumeration
+}
+
+// Whether a window other than backdrop has it at the root of its owners: a
+// dialog or message box of the program, on either thread.
+bool ownsOpenWindow(HWND backdrop) {
+    OwnedWindowSearch search = {backdrop, false};
+    // The result says only whether the callback ended the enumeration.
+    (void)EnumWindows(findOwnedWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 }  // namespace
 
 bool registerBackdropClass() {
@@ -83,6 +103,12 @@ LRESULT CALLBACK backdropWindowProc(HWND window, UINT message, WPARAM wParam, LP
         EndPaint(window, &paint);
         return 0;
     }
+    case WM_CLOSE:
+        // Closing the backdrop (the taskbar, another program; SC_CLOSE comes
+        // here too) would destroy the dialogs over it mid-work, an install
+        // mid-file: while one is open, the dialogs decide when the program ends.
+        if (ownsOpenWindow(window)) return 0;
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

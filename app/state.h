@@ -19,6 +19,9 @@ struct CopyJob {
     // copy buffer could not be had. Written by the worker before its last
     // message, read by the dialog when that message arrives.
     char failedPath[kPathSize];
+    // True once the dialog has had the worker's WM_COPY_DONE for a finished
+    // copy: the install record stands for nothing less. The dialog's thread only.
+    bool finished;
 };
 static_assert(sizeof(std::atomic<std::int32_t>) == 4, "the cancel flag is one 32-bit word");
 

@@ -148,6 +148,27 @@ bool spelledAsListed(const char* listedPath, size_t from, char (&onDisc)[kPathSi
 
 // --- the keys ------------------------------------------------------------------
 
+// Whether the install record's key below Software would be one the platform
+// or other programs own: a first level such as Microsoft, or a path with an
+// empty or ".." level.
+bool namesSharedRegistryKey(const char* regName) {
+    constexpr const char* kSharedKeys[] = {"Microsoft", "Classes", "Policies", "Wow6432Node", "Wine"};
+    const char* level = regName;
+    for (const char* p = regName;; p = CharNextA(p)) {
+        if (*p != '\0' && *p != '\\') continue;  // CharNextA steps over double-byte characters whole
+        char name[kPathSize];
+        lstrcpynA(name, level, static_cast<int>(p - level) + 1);
+        if (name[0] == '\0' || lstrcmpA(name, "..") == 0) return true;
+        if (level == regName) {
+            for (const char* shared : kSharedKeys) {
+                if (lstrcmpiA(name, shared) == 0) return true;
+            }
+        }
+        if (*p == '\0') return false;
+        level = p + 1;
+    }
+}
+
 // Reports a key that is missing, or longer than the program reads it.
 // Returns whether it is present.
 bool checkKey(Check& check, const char* key, unsigned limit, const char* whenMissing) {
@@ -171,12 +192,20 @@ void checkSingleKeys(Check& check) {
     checkKey(check, "EXE_NAME", kPathSize, "ゲームを起動できません");
     checkKey(check, "DEFAULT_DIR", sizeof programState.defaultDirName,
              "インストール先のフォルダ名が「NoData」になります");
-    if (checkKey(check, "REG_NAME", kLongValue,
-                 "インストール済みのゲームが見つからず、実行もアンインストールもできません") &&
-        !buildRegistrySubKey()) {
+    if (!checkKey(check, "REG_NAME", kLongValue,
+                  "インストール済みのゲームが見つからず、実行もアンインストールもできません")) {
+        return;
+    }
+    char regName[kLongValue];
+    readSetupString("REG_NAME", regName);
+    if (!buildRegistrySubKey()) {
         error(check, "reg-name", "REG_NAME",
               {"空か ", number(kMaxRegName).text,
                " バイトを超えるため、SETUP.EXE は無いものとして扱います。インストール済みのゲームが見つかりません"});
+    } else if (namesSharedRegistryKey(regName)) {
+        error(check, "reg-name-shared", "REG_NAME",
+              {"HKEY_CURRENT_USER\\", programState.registrySubKey,
+               " はシステムか他のプログラムのキーを指します。アンインストールはこのキーの値をすべて消します"});
     }
 }
 
@@ -366,7 +395,12 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
     const bool isMarker = entry.kind == CopyEntryKind::subfolderMarker;
     if (!staysInsideFolder(entry.value)) {
         if (!walk.deep) {
-            error(check, "escape", key, {"インストール先フォルダの外を指すため、SETUP.EXE はこの項目を拒みます"});
+            if (holdsDeviceName(entry.value)) {
+                error(check, "device-name", key,
+                      {"デバイス名 (NUL、CON、AUX、COM1、LPT1 など) を含むため、SETUP.EXE はこの項目を拒みます"});
+            } else {
+                error(check, "escape", key, {"インストール先フォルダの外を指すため、SETUP.EXE はこの項目を拒みます"});
+            }
             check.entriesWithoutTarget.push_back(entry.index);
         }
         walk.underFailedMarker = walk.underFailedMarker || isMarker;
@@ -460,7 +494,13 @@ void checkInstallFolders(Check& check) {
     char deepParent[kDeepParentLength + 1] = "C:\\";
     std::memset(deepParent + 3, 'D', kDeepParentLength - 3);
     deepParent[kDeepParentLength] = '\0';
-    if (!composeDefaultInstallFolder(check.defaultDirName, check.installFolder)) {
+    if (!isPlainName(check.defaultDirName)) {
+        error(check, "default-dir", "DEFAULT_DIR",
+              {"1 つのフォルダ名ではないため (空、「.」「..」、「\\」「/」「:」、デバイス名、使えない文字、末尾の「.」か空白)、"
+               "SETUP.EXE はインストール先を空にし、インストールできません"});
+        check.installFolder[0] = '\0';
+        check.deepInstallFolder[0] = '\0';
+    } else if (!composeDefaultInstallFolder(check.defaultDirName, check.installFolder)) {
         error(check, "install-folder-too-long", "DEFAULT_DIR", {"既定のインストール先が 259 文字を超えます"});
         check.deepInstallFolder[0] = '\0';
     } else if (!composeInstallFolder(deepParent, check.defaultDirName, check.deepInstallFolder)) {
@@ -495,7 +535,16 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
     formatNumberedKey(NumberedKey::shortcutFolder, group.index, folderKey);
     if (!isAcceptableRelativePath(group.folder)) {
         error(check, "shortcut-folder", folderKey,
-              {"SETUP.EXE はこのフォルダを拒みます (空か、スタートメニューのプログラムフォルダの外を指します)"});
+              {"SETUP.EXE はこのフォルダを拒み、このショートカットを作りません (空、「.」「..」、ドライブ、デバイス名、"
+               "使えない文字、末尾の「.」か空白、先頭・末尾・二重の「\\」)"});
+        return true;
+    }
+    char nameKey[kKeySize];
+    formatNumberedKey(NumberedKey::shortcutName, group.index, nameKey);
+    if (!isPlainName(group.name)) {
+        error(check, "shortcut-name", nameKey,
+              {"1 つのファイル名ではないため (「\\」「/」「:」、「.」「..」、デバイス名、使えない文字、末尾の「.」か空白)、"
+               "SETUP.EXE はこのショートカットを作りません"});
         return true;
     }
     if (!isNoData(walk.uninstalledFolder) && lstrcmpiA(group.folder, walk.uninstalledFolder) != 0) {

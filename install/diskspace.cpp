@@ -25,8 +25,8 @@ bool askForDiscWhileMissing(HWND owner, const char* path) {
 
 bool addSourceSize(const CopyEntry& entry, void* context) {
     auto& walk = *static_cast<SizeWalk*>(context);
-    // Markers add nothing; a source path that does not fit counts nothing here
-    // and fails the copy later.
+    // Markers add nothing; an entry the walker refuses, or whose source path
+    // does not fit, counts nothing here, is not asked for, and fails the copy.
     if (entry.kind != CopyEntryKind::file || entry.sourcePath == nullptr) return true;
     if (!askForDiscWhileMissing(walk.owner, entry.sourcePath)) return false;
     HANDLE file =

@@ -19,9 +19,11 @@ constexpr char kUnknownSpaceFormat[] = "空き容量  不明    必要容量  %l
 constexpr char kBrowseTitleFormat[] = "指定されたフォルダに %s フォルダを作成してインストールします";
 constexpr char kSucceededText[] = "正常にインストールが行われました。";
 
+// The folder and its space line; start is offered only with a folder to install into.
 void showInstallFolder(HWND dialog) {
     SetDlgItemTextA(dialog, kInstallFolderText, programState.installFolder);
     showSpaceText(dialog, programState.installFolder);
+    EnableWindow(GetDlgItem(dialog, IDOK), programState.installFolder[0] != '\0');
 }
 
 // parent + "\" (unless it ends in one) + DEFAULT_DIR becomes installFolder;
@@ -34,9 +36,12 @@ bool takeBrowsedFolder(const char* parent) {
 
 void install(HWND dialog) {
     if (programState.installFolder[0] == '\0') return;
-    // The progress dialog has said why it stopped; this dialog stays open.
-    if (DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogProgress), dialog, progressDialogProc, 0) != 0)
-        return;
+    // The progress dialog has said why it stopped; this dialog stays open. Its
+    // result alone proves nothing: a dialog destroyed from outside ends with 0
+    // too, while the worker may still be copying.
+    const INT_PTR result =
+        DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogProgress), dialog, progressDialogProc, 0);
+    if (result != 0 || !programState.copyJob.finished) return;
     char caption[256];
     readSetupString("GAME_NAME", caption);
     writeInstallRecord(programState.installFolder);
@@ -119,8 +124,14 @@ INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             return TRUE;
         }
         readSetupString("DEFAULT_DIR", programState.defaultDirName);
-        // Left empty when the default does not fit, and nothing can be installed then.
-        (void)composeDefaultInstallFolder(programState.defaultDirName, programState.installFolder);
+        // DEFAULT_DIR is the install folder's last level, one plain name: ".",
+        // "..\X" or "NUL" would install elsewhere or nowhere. Without it, or
+        // when the default does not fit, the folder stays empty and nothing
+        // can be installed.
+        programState.installFolder[0] = '\0';
+        if (isPlainName(programState.defaultDirName)) {
+            (void)composeDefaultInstallFolder(programState.defaultDirName, programState.installFolder);
+        }
         showInstallFolder(dialog);
         return TRUE;
     case WM_COMMAND:
@@ -132,6 +143,8 @@ INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             EndDialog(dialog, 0);
             return TRUE;
         case kButtonBrowse: {
+            // No folder below the chosen one can be named then.
+            if (!isPlainName(programState.defaultDirName)) return FALSE;
             char parent[kPathSize];
             if (browseInstallFolder(dialog, parent) && takeBrowsedFolder(parent)) showInstallFolder(dialog);
             return FALSE;

@@ -20,6 +20,14 @@ constexpr char kCancelledText[] = "キャンセルされました。インスト
 constexpr char kFailedText[] = "ファイルのコピーに失敗しました。インストールを中止します。\n";
 constexpr char kStoppedCaption[] = "インストールの中止";
 
+// PBM_SETRANGE32 and PBM_SETPOS take signed 32-bit values: with a total of
+// 2 GiB or more the bar counts KiB. A count beyond the total (a file grown
+// since the size walk) stands at the end.
+int barPosition(DWORD bytes, DWORD total) {
+    const DWORD shown = bytes < total ? bytes : total;
+    return static_cast<int>(total > 0x7FFFFFFFu ? shown >> 10 : shown);
+}
+
 void showCopyFailure(HWND dialog, const char* path) {
     char text[sizeof kFailedText + kPathSize];
     joinText(text, {kFailedText, path});
@@ -28,6 +36,7 @@ void showCopyFailure(HWND dialog, const char* path) {
 
 // Everything up to the worker's start; false when the dialog has ended.
 bool startCopy(HWND dialog) {
+    programState.copyJob.finished = false;
     DWORD total = 0;
     if (!sumCopyListSizes(dialog, total)) {
         EndDialog(dialog, -1);
@@ -47,7 +56,9 @@ bool startCopy(HWND dialog) {
             return false;
         }
     }
-    SendDlgItemMessageA(dialog, kProgressBar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+    // The total stays with the dialog, which scales every position by it.
+    SetWindowLongPtrA(dialog, DWLP_USER, static_cast<LONG_PTR>(total));
+    SendDlgItemMessageA(dialog, kProgressBar, PBM_SETRANGE32, 0, barPosition(total, total));
 
     // Only the last level is made; a folder that cannot be made fails the copy
     // of its first file.
@@ -85,9 +96,13 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     // otherwise act on (a byte count as the default button's id, after every
     // chunk).
     case WM_COPY_PROGRESS:
-        SendDlgItemMessageA(dialog, kProgressBar, PBM_SETPOS, wParam, 0);
+        SendDlgItemMessageA(dialog, kProgressBar, PBM_SETPOS,
+                            barPosition(static_cast<DWORD>(wParam),
+                                        static_cast<DWORD>(GetWindowLongPtrA(dialog, DWLP_USER))),
+                            0);
         return TRUE;
     case WM_COPY_DONE:
+        programState.copyJob.finished = wParam == kCopyFinished;
         if (wParam == kCopyCancelled) {
             MessageBoxA(dialog, kCancelledText, kStoppedCaption, MB_OK);
         } else if (wParam == kCopyFailed) {

@@ -20,9 +20,10 @@ struct GroupRun {
 
 bool makeGroupShortcut(const ShortcutEntry& group, void* context) {
     const auto& run = *static_cast<const GroupRun*>(context);
-    // A folder that is empty or reaches outside would put links into the
-    // Programs folder itself or elsewhere, and the uninstaller empties it.
-    if (!isAcceptableRelativePath(group.folder)) return true;
+    // A folder such as "", "." or ".." would put links into the Programs
+    // folder itself or elsewhere, a name such as "..\X" would replace a file
+    // of someone else's; the uninstaller would then delete theirs.
+    if (!isAcceptableRelativePath(group.folder) || !isPlainName(group.name)) return true;
 
     ShortcutPaths paths;
     if (!composeShortcutPaths(group, run.programsFolder, programState.installFolder, paths)) return true;

@@ -22,7 +22,7 @@ bool composeShortcutPaths(const ShortcutEntry& group, const char* programsFolder
                           ShortcutPaths& paths);
 
 // Makes the link of every group up to the first incomplete one. Groups whose
-// folder the rule refuses, or whose paths do not fit, are skipped.
+// folder or name the rule refuses, or whose paths do not fit, are skipped.
 void makeStartMenuShortcuts(HWND owner);
 
 // Saves one link at linkPath. iconPath nullptr: the icon location the shell

@@ -76,6 +76,9 @@ bool namesDevice(const char* begin, const char* end) {
 
 bool isPlainComponent(const char* begin, const char* end) {
     if (begin == end || isDotsAndBlanksOnly(begin, end) || namesDevice(begin, end)) return false;
+    // Windows drops a trailing dot or blank: the folder made would not be the
+    // one named, and a path holding it would not be in its full form.
+    if (end[-1] == '.' || end[-1] == ' ') return false;
     for (const char* p = begin; p < end; p = CharNextA(p)) {
         if (IsDBCSLeadByte(static_cast<BYTE>(*p))) continue;
         const unsigned char c = static_cast<unsigned char>(*p);
@@ -84,9 +87,24 @@ bool isPlainComponent(const char* begin, const char* end) {
     return true;
 }
 
+// Whether path holds no "/" and is its own full form (GetFullPathNameA): no
+// "." or ".." component, no doubled separator, no trailing dot or blank.
+bool isInFullForm(const char* path) {
+    // CharNextA steps over double-byte characters whole.
+    for (const char* p = path; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '/') return false;
+    }
+    char full[MAX_PATH + 1];
+    const DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+    return length != 0 && length < sizeof full && std::strcmp(full, path) == 0;
+}
+
 }  // namespace
 
 bool isSafeFolder(const char* path, DWORD refusedAttributes) {
+    // Every test below reads the path as written: another spelling of the same
+    // folder (C:/WINDOWS, C:\\WINDOWS, C:\X\..\WINDOWS) would slip past them.
+    if (!isInFullForm(path)) return false;
     if (std::strlen(path) < 3) return false;
     if (IsDBCSLeadByte(static_cast<BYTE>(path[0])) || !isAsciiLetter(path[0])) return false;
     if (path[1] != ':') return false;
@@ -133,6 +151,18 @@ bool staysInsideFolder(const char* relativePath) {
         if (*p == '\0' || (singleByte && (*p == '\\' || *p == '/'))) {
             if (climbsOut(component, p) || namesDevice(component, p)) return false;
             if (*p == '\0') return true;
+            component = p + 1;
+        }
+    }
+}
+
+bool holdsDeviceName(const char* relativePath) {
+    const char* component = relativePath;
+    for (const char* p = relativePath;; p = CharNextA(p)) {
+        const bool singleByte = !IsDBCSLeadByte(static_cast<BYTE>(*p));
+        if (*p == '\0' || (singleByte && (*p == '\\' || *p == '/'))) {
+            if (namesDevice(component, p)) return true;
+            if (*p == '\0') return false;
             component = p + 1;
         }
     }

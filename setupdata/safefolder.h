@@ -9,7 +9,8 @@ constexpr DWORD kBrowseRefusedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUT
 constexpr DWORD kInstalledRefusedAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-// True when path is a drive-letter path outside the Windows directory, on a
+// True when path is a drive-letter path in its full form (no "/", no "." or
+// ".." component, no doubled separator), outside the Windows directory, on a
 // fixed (or unknown) drive, readable, without any of refusedAttributes, and
 // not named like the Administrative Tools folder.
 bool isSafeFolder(const char* path, DWORD refusedAttributes);
@@ -29,11 +30,16 @@ const char* lastPathComponent(const char* path);
 // components are allowed: the copy list's markers begin with "\".
 bool staysInsideFolder(const char* relativePath);
 
+// Whether a component of a relative path ("\" or "/" separated) names a
+// device (see isPlainName).
+bool holdsDeviceName(const char* relativePath);
+
 // The one rule for a name the program composes into a path as one level: not
-// empty; no "\", "/" or ":"; not made of dots and blanks only; none of the
-// characters no file name may hold (* ? " < > | and control characters); and
-// not a device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-COM9, LPT1-LPT9,
-// in any case, with or without an extension, trailing dots or blanks).
+// empty; no "\", "/" or ":"; not made of dots and blanks only, nor ending in
+// a dot or blank (Windows would drop it); none of the characters no file name
+// may hold (* ? " < > | and control characters); and not a device name (CON,
+// PRN, AUX, NUL, CONIN$, CONOUT$, COM1-COM9, LPT1-LPT9, in any case, with or
+// without an extension, trailing dots or blanks).
 bool isPlainName(const char* name);
 
 // A relative path of at least one component, each a plain name, separated by

@@ -147,11 +147,13 @@ bool walkCopyListFrom(const char* programFolder, const char* targetFolder, CopyE
         CopyEntry entry = {};
         entry.index = index;
         entry.value = value;
-        // An entry that would reach outside the target folder gets no target.
-        const bool confined = targetFolder != nullptr && staysInsideFolder(value);
+        // An entry that would reach outside the target folder or name a device
+        // gets no path at all: nothing is read from it, written to it or counted.
+        const bool refused = !staysInsideFolder(value);
+        const bool confined = targetFolder != nullptr && !refused;
         if (value[0] != '\\') {
             entry.kind = CopyEntryKind::file;
-            sourceFits = haveSourceFolder && joinText(source, {sourceFolder, value});
+            sourceFits = haveSourceFolder && !refused && joinText(source, {sourceFolder, value});
             targetFits = confined && subfolderUsable && joinText(target, {targetFolder, subfolder, "\\", value});
         } else if (value[1] != '\0') {
             entry.kind = CopyEntryKind::subfolderMarker;

@@ -72,8 +72,8 @@ struct CopyEntry {
     unsigned index;
     CopyEntryKind kind;
     const char* value;  // the entry as the list holds it
-    // File entry: program folder + COPYDIR + entry. nullptr for a marker, or
-    // when the path does not fit.
+    // File entry: program folder + COPYDIR + entry. nullptr for a marker, when
+    // the path does not fit, or when the entry is refused (staysInsideFolder).
     const char* sourcePath;
     // File entry: target + current subfolder + "\" + entry.
     // Subfolder marker: target + marker, the folder it makes.

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include <shlobj.h>
 #include <wrl/client.h>
@@ -13,6 +15,7 @@
 #include "install/folderdialog.h"
 #include "install/progressdialog.h"
 #include "install/shortcuts.h"
+#include "setupdata/installrecord.h"
 #include "tests/launcherfixture.h"
 
 namespace {
@@ -32,10 +35,12 @@ void setRuntimeVersion(const char* value) {
 // The worker's progress messages. GetProcAddress still gives the real function.
 std::vector<WPARAM> progress;
 bool defaultButtonFollowedCount = false;  // the dialog manager took a count for DM_SETDEFID
+HWND closeAtFirstProgress = nullptr;      // gets WM_CLOSE posted when the first count comes
 LRESULT WINAPI recordProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     static const auto real = reinterpret_cast<decltype(&SendMessageA)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "SendMessageA")));
     if (message != WM_COPY_PROGRESS) return real(window, message, wParam, lParam);
+    if (closeAtFirstProgress != nullptr) PostMessageA(std::exchange(closeAtFirstProgress, nullptr), WM_CLOSE, 0, 0);
     progress.push_back(wParam);
     const LRESULT result = real(window, message, wParam, lParam);
     const WORD id = LOWORD(wParam);
@@ -43,6 +48,16 @@ LRESULT WINAPI recordProgress(HWND window, UINT message, WPARAM wParam, LPARAM l
     return result;
 }
 // Only the copy buffer's block is refused; LocalAlloc gives any other from the same heap.
+// Whether the worker has posted its last message.
+std::atomic<bool> copyDone{false};
+BOOL WINAPI recordCopyDone(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    static const auto real = reinterpret_cast<decltype(&PostMessageA)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "PostMessageA")));
+    const BOOL posted = real(window, message, wParam, lParam);
+    if (message == WM_COPY_DONE) copyDone = true;
+    return posted;
+}
+DWORD WINAPI threeGiB(HANDLE, DWORD* high) { return high != nullptr ? (*high = 0, 3u << 30) : 3u << 30; }
 HGLOBAL WINAPI noCopyBuffer(UINT flags, SIZE_T size) { return size == kChunk ? nullptr : LocalAlloc(flags, size); }
 INT WINAPI versionQueryFillingNothing(DWORD*, DWORD*) { return FALSE; }
 BOOL WINAPI noProgramsFolder(HWND, LPSTR path, int, BOOL) { return *path = '\0'; }  // FALSE, and no path
@@ -100,22 +115,72 @@ TEST_F(InstallTest, FolderDialogTakesOnlyASafeFolderThatFitsAndEndsAtACancelledD
     }
     runDialog(kDialogFolder, folderDialogProc);
 
-    // A default folder that does not fit is left empty, and start does nothing
-    // then; free space that cannot be told is said so.
-    defaultDir = std::string(250, 'D');
-    writeDisc({{"A.DAT", "a"}});
-    driver.when(kSpaceText, [&](HWND dialog) {
-        EXPECT_EQ(DialogDriver::text(dialog, kInstallFolderText), "");
-        EXPECT_TRUE(sameText(DialogDriver::text(dialog, kSpaceText), "空き容量  不明    必要容量  0 [MB]"));
-        DialogDriver::press(dialog, IDOK);
-        DialogDriver::press(dialog, IDCANCEL);
-    });
-    EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), 0);
+    // A DEFAULT_DIR that is no plain name, or a default folder that does not
+    // fit, leaves the folder empty: start is disabled and does nothing, free
+    // space cannot be told. Browsing then changes nothing, but for the folder
+    // that did not fit below a shorter parent.
+    for (const std::string& refused : {std::string("..\\X"), std::string("."), std::string(), std::string("NUL"),
+                                       std::string("Maker\\Game"), std::string("Game."), std::string(250, 'D')}) {
+        defaultDir = refused;
+        writeDisc({{"A.DAT", "a"}});
+        const bool fitsBelowRoot = refused.size() == 250;
+        driver.when(kSpaceText, [&](HWND dialog) {
+            EXPECT_EQ(DialogDriver::text(dialog, kInstallFolderText), "") << refused;
+            EXPECT_TRUE(sameText(DialogDriver::text(dialog, kSpaceText), "空き容量  不明    必要容量  0 [MB]"));
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // as a keyboard accelerator might
+            DialogDriver::press(dialog, kButtonBrowse);
+        });
+        if (fitsBelowRoot) driver.when(0x3741, [&](HWND browser) {
+            SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("C:\\"));
+            PostMessageA(browser, WM_COMMAND, IDOK, 0);
+        });
+        driver.when(kSpaceText, [&](HWND dialog) {
+            EXPECT_EQ(DialogDriver::text(dialog, kInstallFolderText), fitsBelowRoot ? "C:\\" + refused : "") << refused;
+            EXPECT_EQ(IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE, fitsBelowRoot);
+            DialogDriver::press(dialog, IDCANCEL);
+        });
+        EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), 0);
+        EXPECT_TRUE(boxes.shown().empty() && !key.exists()) << refused;  // no copy, no record
+    }
     // Cancel in the disc prompt ends the dialog before it is shown.
     DeleteFileA(disc->path("DATA\\A.DAT").c_str());
     boxes.answer({IDCANCEL});
     EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), -1);
     EXPECT_EQ(boxes.shown().size(), 1u);  // the disc prompt, and no box of a copy before it
+}
+
+TEST_F(InstallTest, FolderDialogRecordsAFinishedCopyOnlyAndTheBackdropWaitsForIt) {
+    copyText(programState.registrySubKey, key.subKey().c_str());
+    const std::string folder = "C:\\Program Files\\" + defaultDir, big(4 * kChunk + 1, 'b');
+    madeFolders = {folder};
+    writeDisc({{"GAME.EXE", "MZ"}, {"BIG.DAT", big}});
+    ImportPatch send("user32.dll", "SendMessageA", reinterpret_cast<void*>(recordProgress));
+    ImportPatch post("user32.dll", "PostMessageA", reinterpret_cast<void*>(recordCopyDone));
+    char recorded[kPathSize];
+
+    // The progress dialog ends with 0 before the worker has said it finished:
+    // no record, and the folder dialog stays open.
+    DialogDriver driver;
+    driver.when(kSpaceText, [](HWND dialog) { DialogDriver::press(dialog, IDOK); });
+    driver.when(kProgressBar, [](HWND dialog) { EndDialog(dialog, 0); });
+    driver.when(kSpaceText, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
+    EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), 0);
+    for (int waited = 0; !copyDone && waited < 1000; ++waited) Sleep(10);
+    ASSERT_TRUE(copyDone);
+    EXPECT_TRUE(boxes.shown().empty() && !key.exists());
+
+    // A close request to the backdrop while the copy runs changes nothing: the
+    // install ends, and the record stands for every file.
+    closeAtFirstProgress = backdrop;
+    driver.when(kSpaceText, [](HWND dialog) { DialogDriver::press(dialog, IDOK); });
+    EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), 0);
+    EXPECT_TRUE(closeAtFirstProgress == nullptr && IsWindow(backdrop));
+    readInstallRecord(recorded);
+    EXPECT_EQ(recorded, folder);
+    EXPECT_TRUE(readAll(folder + "\\BIG.DAT") == big && readAll(folder + "\\GAME.EXE") == "MZ");
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "正常にインストールが行われました。");
 }
 
 // A link's target|description|working folder|icon,number.
@@ -216,6 +281,19 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     CloseHandle(held);
     // Free space that cannot be told (there is no drive Q:) does not stop the copy of 1 MB.
     copy("Q:\\Target", -1, kFailed + "Q:\\Target\\A.DAT");
+    {
+        // A total of 3 GiB goes onto the bar, whose values are signed 32-bit, in KiB.
+        ImportPatch size("kernel32.dll", "GetFileSize", reinterpret_cast<void*>(threeGiB));
+        DialogDriver bar;
+        bar.when(kProgressBar, [](HWND dialog) {
+            EXPECT_EQ(SendDlgItemMessageA(dialog, kProgressBar, PBM_GETRANGE, FALSE, 0), 3 << 20);
+            for (const DWORD bytes : {0x80000000u, 3u << 30}) {
+                SendMessageA(dialog, WM_COPY_PROGRESS, bytes, 0);
+                EXPECT_EQ(SendDlgItemMessageA(dialog, kProgressBar, PBM_GETPOS, 0, 0), LRESULT(bytes >> 10));
+            }
+        });
+        copy("Q:\\Target", -1, kFailed + "Q:\\Target\\A.DAT");
+    }
     disc->writeFile("Target\\SUB", "a file where the folder should go");
     copy("Target", -1, kFailed + disc->path("Target\\SUB"));
     // Cancel pressed before the worker's first chunk: it stops after that chunk,
@@ -227,6 +305,10 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     // An entry reaching outside the install folder is refused before anything is written.
     writeDisc({{"..\\EVIL.DAT", "e"}});
     copy("Outer\\Target", -1, kFailed + "..\\EVIL.DAT");
+    // So is one naming a device, after the files before it; the size walk
+    // neither counts it nor asks for it.
+    writeDisc({{"GAME.EXE", "MZ"}}, {"COPYFILE_001=nul.wav"});
+    copy("Target", -1, kFailed + "nul.wav");
     // The small drive: 4 MB do not fit into 3; 3.5 MiB pass as 3 MB against 3,
     // and then fill the disk.
     writeDisc({{"BIG.DAT", mib + mib + mib + mib}});

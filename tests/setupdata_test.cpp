@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "setupdata/installrecord.h"
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
@@ -42,16 +44,17 @@ TEST_F(SetupFileTest, ListWalksComposePathsWithholdWhatDoesNotFitOrReachesOutsid
                     "COPYFILE_004=\\V", "COPYFILE_005=\\", "COPYFILE_006=\\", "COPYFILE_007=NoData"}, "C:\\T"),
               (Visits{"f Q:\\DATA\\A C:\\T\\A", "s - C:\\T\\B", "f Q:\\DATA\\音\\A C:\\T\\B\\音\\A", "s - C:\\T\\V",
                       "r - C:\\T\\V", "r - C:\\T"}));
-    // Entries reaching outside, and markers that do not fit, have no target,
-    // nor have the entries up to the next reset; a gap ends the list.
+    // Entries reaching outside have no paths, markers that do not fit no
+    // target, nor have the entries up to the next reset; a gap ends the list.
     EXPECT_EQ(walk({"COPYFILE_000=..\\E", "COPYFILE_001=\\..\\O", "COPYFILE_002=I", "COPYFILE_003=\\",
                     "COPYFILE_004=C:\\E", "COPYFILE_005=\\" + n254 + "N", "COPYFILE_006=I", "COPYFILE_007=\\",
                     "COPYFILE_008=" + n254 + "N", "COPYFILE_009=" + n254, "COPYFILE_011=Z"}, "C:\\T"),
-              (Visits{"f Q:\\..\\E -", "s - -", "f Q:\\I -", "r - -", "f Q:\\C:\\E -", "s - -", "f Q:\\I -", "r - -",
+              (Visits{"f - -", "s - -", "f Q:\\I -", "r - -", "f - -", "s - -", "f Q:\\I -", "r - -",
                       "f Q:\\" + n254 + "N -", "f Q:\\" + n254 + " C:\\T\\" + n254}));
-    // COPYDIR goes in front as it stands; a walk without a target composes sources only.
-    EXPECT_EQ(walk({"COPYDIR=DATA", "COPYFILE_000=A", "COPYFILE_001=" + n254}, nullptr),
-              (Visits{"f Q:\\DATAA -", "f - -"}));
+    // COPYDIR goes in front as it stands; a walk without a target composes
+    // sources only, and none for a device.
+    EXPECT_EQ(walk({"COPYDIR=DATA", "COPYFILE_000=A", "COPYFILE_001=" + n254, "COPYFILE_002=nul.wav"}, nullptr),
+              (Visits{"f Q:\\DATAA -", "f - -", "f - -"}));
 
     // A program path that gives no description path leaves none: every key is missing then.
     EXPECT_FALSE(deriveDescriptionPath("Q:\\SETUP"));  // no "." to put ".INI" over
@@ -109,7 +112,7 @@ DWORD WINAPI readOnly(LPCSTR) { return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE
 TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
     constexpr DWORD kBrowse = kBrowseRefusedAttributes, kInstalled = kInstalledRefusedAttributes;
     TempDisc disc;
-    for (const char* name : {"Games", "W", "W2", "Games\\W", "ア", "ヂ", "管理ツール", "管理ツール\\Game"}) disc.makeFolder(name);
+    for (const char* name : {"Games", "W", "W\\Game", "W2", "Games\\W", "ア", "ヂ", "管理ツール", "管理ツール\\Game"}) disc.makeFolder(name);
     const std::string games = disc.path("Games");
     for (const char* path : {"", "C:", "1:\\Games", "\\\\server\\share\\Games", "Games", "ゲ:\\Games", "CC:\\Games"})
         EXPECT_FALSE(isSafeFolder(path, kBrowse)) << readable(path);
@@ -122,6 +125,14 @@ TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
     for (const auto& c : cases) {
         FakeWindowsDirectory fake(disc.path(c.windows));
         EXPECT_EQ(isSafeFolder(disc.path(c.path).c_str(), kBrowse), c.safe) << readable(c.path);
+    }
+    // Nor a folder below it spelt another way.
+    std::string slashes = disc.path("W\\Game"), doubled = slashes;
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
+    doubled.insert(3, "\\");
+    for (const std::string& path : {slashes, doubled, disc.path("Games\\..\\W\\Game")}) {
+        FakeWindowsDirectory fake(disc.path("W"));
+        EXPECT_FALSE(isSafeFolder(path.c_str(), kBrowse)) << path;
     }
     for (UINT type = DRIVE_UNKNOWN; type <= DRIVE_RAMDISK; ++type) {  // removable, remote, CD-ROM and RAM refused
         FakeDriveTypes fake({{games[0], type}});
@@ -150,7 +161,7 @@ TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
     const NameRow rows[] = {
         {"Game", true, true}, {"..GAME", true, true}, {"ソ", true, true}, {"表示", true, true},
         {"CONSOLE", true, true}, {"LPT", true, true}, {"COM10.DAT", true, true},
-        {"Maker\\Game", false, true}, {"ソ\\表", false, true},
+        {"Maker\\Game", false, true}, {"ソ\\表", false, true}, {"Game.", false, false}, {"Maker \\Game", false, false},
         {"", false, false}, {".", false, false}, {" ", false, false}, {". .", false, false}, {"..", false, false},
         {"\\", false, false}, {".\\", false, false}, {"/", false, false}, {"\\Game", false, false},
         {"Game\\", false, false}, {"Maker\\\\Game", false, false}, {"..\\Mine", false, false},

@@ -24,9 +24,25 @@ constexpr char kUninstalledText[] = "アンインストールしました。";
 
 constexpr unsigned kSaveFileCount = 100;  // SAVE00.DAT to SAVE99.DAT
 
-// Deletes every file directly in the Programs folder's shortcut folder named by
-// SHORTCATDIR_01, whoever made it, and then the folder if that left it empty.
-// Subfolders and their contents stay.
+struct LinkRemoval {
+    const char* folderName;  // SHORTCATDIR_01
+    char folder[kPathSize];  // the Programs folder + "\" + folderName
+};
+
+// Deletes the link a group made in SHORTCATDIR_01's folder, as the installer
+// named it: a group whose folder or name it refused made nothing.
+bool removeGroupLink(const ShortcutEntry& group, void* context) {
+    const auto& removal = *static_cast<const LinkRemoval*>(context);
+    if (lstrcmpiA(group.folder, removal.folderName) != 0 || !isPlainName(group.name)) return true;
+    char link[kPathSize];
+    // A link already gone, or one that will not go, is simply left.
+    if (joinText(link, {removal.folder, "\\", group.name, ".lnk"})) (void)DeleteFileA(link);
+    return true;
+}
+
+// Deletes the links the shortcut list makes in SHORTCATDIR_01's folder, and
+// then the folder if that left it empty. The folder may be shared with other
+// programs or hold the user's own files: those stay, and the folder with them.
 void removeShortcutFolder() {
     char programs[MAX_PATH];
     // Made when missing: a fresh Programs folder simply holds no shortcut folder.
@@ -34,27 +50,14 @@ void removeShortcutFolder() {
 
     char name[kPathSize];
     readSetupString("SHORTCATDIR_01", name);
-    // An empty name, "..", or a drive would point at the Programs folder
-    // itself or outside it.
+    // The installer made no link in a folder the rule refuses.
     if (isNoData(name) || !isAcceptableRelativePath(name)) return;
 
-    char folder[kPathSize];
-    char pattern[kPathSize];
-    if (!joinText(folder, {programs, "\\", name}) || !joinText(pattern, {folder, "\\*.*"})) return;
-
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-            char file[kPathSize];
-            // A file that cannot be named in full is left alone.
-            if (!joinText(file, {folder, "\\", found.cFileName})) continue;
-            (void)DeleteFileA(file);  // a file that will not go is simply left
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    (void)RemoveDirectoryA(folder);  // goes only when now empty
+    LinkRemoval removal;
+    removal.folderName = name;
+    if (!joinText(removal.folder, {programs, "\\", name})) return;
+    (void)walkShortcutList(removeGroupLink, &removal);  // the visitor never stops it
+    (void)RemoveDirectoryA(removal.folder);  // goes only when now empty
 }
 
 // The removal walk: each listed file is deleted, each reset marker removes the
@@ -119,7 +122,9 @@ INT_PTR CALLBACK uninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         }
         // Without the text the user still sees the dialog and may cancel.
         (void)SetDlgItemTextA(dialog, kUninstallFolderText, programState.recordedFolder);
-        return TRUE;  // the dialog manager places the focus
+        // On the first tab stop, the uninstall button, one Enter would uninstall.
+        SetFocus(GetDlgItem(dialog, IDCANCEL));
+        return FALSE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             removeInstalledCopy(dialog, programState.recordedFolder);
