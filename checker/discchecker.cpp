@@ -512,7 +512,21 @@ void checkInstallFolders(Check& check) {
 void checkGameProgram(Check& check) {
     char exeName[kPathSize];
     readSetupString("EXE_NAME", exeName);
-    if (isNoData(exeName) || check.installFolder[0] == '\0') return;
+    if (isNoData(exeName)) return;
+    // The game is started with its path as the application name: the system
+    // neither adds ".EXE" nor splits arguments off at a blank.
+    const char* blank = std::strchr(exeName, ' ');
+    const char* extension = std::strrchr(lastPathComponent(exeName), '.');
+    if (blank != nullptr && blank[std::strspn(blank, " ")] != '\0') {
+        warning(check, "exe-arguments", "EXE_NAME",
+                {"空白の後に続きがありますが、引数としては渡されず、名前の一部としてそのまま起動されます"});
+        return;
+    }
+    if (extension == nullptr || extension[1] == '\0') {
+        warning(check, "exe-extension", "EXE_NAME", {"拡張子がありません。「.EXE」は補われず、起動できません"});
+        return;
+    }
+    if (check.installFolder[0] == '\0') return;
     if (!holds(check.installedFiles, exeName)) {
         error(check, "exe-not-installed", "EXE_NAME", {exeName, " はコピー一覧がインストールするファイルにありません"});
     }

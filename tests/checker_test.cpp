@@ -45,6 +45,8 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         {{{"DEFAULT_DIR", deepDefaultDir.c_str()}}, "error install-folder-too-long DEFAULT_DIR"},
         {{{"COPYFILE_007", "\\SE\\LOOP"}}, "error folder-not-made COPYFILE_007"},
         {{{"EXE_NAME", "START.EXE"}}, "error exe-not-installed EXE_NAME"},
+        {{{"EXE_NAME", "GAME.EXE -window"}}, "warning exe-arguments EXE_NAME"},
+        {{{"EXE_NAME", "GAME"}}, "warning exe-extension EXE_NAME"},
         {{{"SHORTCATNAME_01", nullptr}}, "error shortcut-incomplete SHORTCATNAME_01"},
         {{{"SHORTCATDIR_03", "X"}}, "error shortcut-gap SHORTCATDIR_02"},
         {{{"SHORTCATDIR_00", "."}}, "error shortcut-folder SHORTCATDIR_00"},
