@@ -61,6 +61,8 @@ struct Check {
     unsigned shortcutEnd;  // the first incomplete shortcut group
     unsigned copyKeysAfterEnd;
     unsigned shortcutKeysAfterEnd;
+    CopyEntryKind firstEntryKind;  // of COPYFILE_000, when the walk saw it
+    bool sawFirstEntry;
 };
 
 void report(Check& check, Severity severity, const char* id, const char* key,
@@ -350,11 +352,8 @@ void checkSourceFile(Check& check, const CopyEntry& entry, const char* key, unsi
 struct CopyWalk {
     Check& check;
     const char* installFolder;  // nullptr when it does not fit
-    bool deep;                  // the walk below the deep parent checks only the lengths
     unsigned copyDirFolders;
     unsigned nextIndex;         // the index after the last entry seen
-    bool firstIsFile;
-    bool firstIsMarker;
     bool underFailedMarker;     // the current subfolder was refused or did not fit
 };
 
@@ -373,62 +372,88 @@ void recordTarget(CopyWalk& walk, const CopyEntry& entry, const char* key) {
     (entry.kind == CopyEntryKind::file ? check.installedFiles : check.madeFolders).push_back(installed);
 }
 
+// The walker passes over present but empty entries between two it hands on;
+// COPYFILE_000 empty is the first-entry finding instead.
+void reportEmptyEntries(Check& check, unsigned from, unsigned to) {
+    for (unsigned index = from == 0 ? 1 : from; index < to; ++index) {
+        char key[kKeySize];
+        formatNumberedKey(NumberedKey::copyFile, index, key);
+        warning(check, "empty-entry", key, {"空です。何も指さないため読み飛ばされます"});
+    }
+}
+
+// Follows the walker's current subfolder: false when entry gets no target
+// because it or its subfolder was refused or did not fit.
+bool followSubfolder(CopyWalk& walk, const CopyEntry& entry, bool refused) {
+    const bool isMarker = entry.kind == CopyEntryKind::subfolderMarker;
+    if (entry.kind == CopyEntryKind::resetMarker) {
+        walk.underFailedMarker = false;
+    } else if (isMarker) {
+        walk.underFailedMarker = refused || entry.targetPath == nullptr;
+    }
+    return !refused && entry.targetPath != nullptr;
+}
+
+// The walk with the default install folder: sources, names, what is made.
 bool checkCopyEntry(const CopyEntry& entry, void* context) {
     auto& walk = *static_cast<CopyWalk*>(context);
     Check& check = walk.check;
-    char key[kKeySize];
-    if (!walk.deep) {
-        // The walk passes over present but empty entries; the first is told apart.
-        for (unsigned index = walk.nextIndex == 0 ? 1 : walk.nextIndex; index < entry.index; ++index) {
-            formatNumberedKey(NumberedKey::copyFile, index, key);
-            warning(check, "empty-entry", key, {"空です。何も指さないため読み飛ばされます"});
-        }
-        walk.firstIsFile = walk.firstIsFile || (entry.index == 0 && entry.kind == CopyEntryKind::file);
-        walk.firstIsMarker = walk.firstIsMarker || (entry.index == 0 && entry.kind != CopyEntryKind::file);
-    }
+    reportEmptyEntries(check, walk.nextIndex, entry.index);
     walk.nextIndex = entry.index + 1;
-    formatNumberedKey(NumberedKey::copyFile, entry.index, key);
+    if (entry.index == 0) {
+        check.sawFirstEntry = true;
+        check.firstEntryKind = entry.kind;
+    }
     if (entry.kind == CopyEntryKind::resetMarker) {
         walk.underFailedMarker = false;
         return true;
     }
-    const bool isMarker = entry.kind == CopyEntryKind::subfolderMarker;
-    if (!staysInsideFolder(entry.value)) {
-        if (!walk.deep) {
-            if (holdsDeviceName(entry.value)) {
-                error(check, "device-name", key,
-                      {"デバイス名 (NUL、CON、AUX、COM1、LPT1 など) を含むため、SETUP.EXE はこの項目を拒みます"});
-            } else {
-                error(check, "escape", key, {"インストール先フォルダの外を指すため、SETUP.EXE はこの項目を拒みます"});
-            }
-            check.entriesWithoutTarget.push_back(entry.index);
-        }
-        walk.underFailedMarker = walk.underFailedMarker || isMarker;
-        return true;
-    }
-    if (!walk.deep && !isMarker && check.sourcesCheckable) checkSourceFile(check, entry, key, walk.copyDirFolders);
-    if (walk.installFolder == nullptr) return true;
 
-    if (entry.targetPath == nullptr) {
-        // A file below a failed subfolder fails with it; a marker stands on its own.
-        const bool toldAlready = (!isMarker && walk.underFailedMarker) ||
-                                 (walk.deep && std::find(check.entriesWithoutTarget.begin(),
-                                                         check.entriesWithoutTarget.end(),
-                                                         entry.index) != check.entriesWithoutTarget.end());
-        if (!toldAlready && walk.deep) {
-            error(check, "target-too-long", key,
-                  {number(kDeepParentLength).text,
-                   " 文字のフォルダの下にインストールすると、コピー先のパスが 259 文字を超えます"});
-        } else if (!toldAlready) {
-            error(check, "target-too-long", key,
-                  {"コピー先のパスが 259 文字を超えます (インストール先 ", walk.installFolder, ")"});
-            check.entriesWithoutTarget.push_back(entry.index);
+    char key[kKeySize];
+    formatNumberedKey(NumberedKey::copyFile, entry.index, key);
+    const bool isMarker = entry.kind == CopyEntryKind::subfolderMarker;
+    const bool wasUnderFailedMarker = walk.underFailedMarker;
+    if (!staysInsideFolder(entry.value)) {
+        if (holdsDeviceName(entry.value)) {
+            error(check, "device-name", key,
+                  {"デバイス名 (NUL、CON、AUX、COM1、LPT1 など) を含むため、SETUP.EXE はこの項目を拒みます"});
+        } else {
+            error(check, "escape", key, {"インストール先フォルダの外を指すため、SETUP.EXE はこの項目を拒みます"});
         }
+        check.entriesWithoutTarget.push_back(entry.index);
         if (isMarker) walk.underFailedMarker = true;
         return true;
     }
-    if (isMarker) walk.underFailedMarker = false;
-    if (!walk.deep) recordTarget(walk, entry, key);
+    if (!isMarker && check.sourcesCheckable) checkSourceFile(check, entry, key, walk.copyDirFolders);
+    if (walk.installFolder == nullptr) return true;
+    if (followSubfolder(walk, entry, false)) {
+        recordTarget(walk, entry, key);
+    } else if (isMarker || !wasUnderFailedMarker) {
+        // A file below a failed subfolder fails with it; a marker stands on its own.
+        error(check, "target-too-long", key,
+              {"コピー先のパスが 259 文字を超えます (インストール先 ", walk.installFolder, ")"});
+        check.entriesWithoutTarget.push_back(entry.index);
+    }
+    return true;
+}
+
+// The walk below a deep parent folder: only the lengths, for entries that
+// had a target with the default folder.
+bool checkDeepCopyEntry(const CopyEntry& entry, void* context) {
+    auto& walk = *static_cast<CopyWalk*>(context);
+    const bool wasUnderFailedMarker = walk.underFailedMarker;
+    const bool refused = entry.kind != CopyEntryKind::resetMarker && !staysInsideFolder(entry.value);
+    if (followSubfolder(walk, entry, refused) || refused || entry.kind == CopyEntryKind::resetMarker) return true;
+    const std::vector<unsigned>& told = walk.check.entriesWithoutTarget;
+    const bool toldAlready = (entry.kind == CopyEntryKind::file && wasUnderFailedMarker) ||
+                             std::find(told.begin(), told.end(), entry.index) != told.end();
+    if (!toldAlready) {
+        char key[kKeySize];
+        formatNumberedKey(NumberedKey::copyFile, entry.index, key);
+        error(walk.check, "target-too-long", key,
+              {number(kDeepParentLength).text,
+               " 文字のフォルダの下にインストールすると、コピー先のパスが 259 文字を超えます"});
+    }
     return true;
 }
 
@@ -457,25 +482,14 @@ void checkCopyList(Check& check) {
         }
     }
 
-    CopyWalk walk = {check, check.installFolder[0] != '\0' ? check.installFolder : nullptr, false, copyDirFolders,
-                     0, false, false, false};
+    CopyWalk walk = {check, check.installFolder[0] != '\0' ? check.installFolder : nullptr, copyDirFolders, 0, false};
     walkCopyListFrom(check.programFolder, walk.installFolder, checkCopyEntry, &walk);
     check.copyEnd = copyListEnd(walk.nextIndex);
-    for (unsigned index = walk.nextIndex == 0 ? 1 : walk.nextIndex; index < check.copyEnd; ++index) {
-        char key[kKeySize];
-        formatNumberedKey(NumberedKey::copyFile, index, key);
-        warning(check, "empty-entry", key, {"空です。何も指さないため読み飛ばされます"});
-    }
-
-    if (check.copyEnd > 0 && !walk.firstIsFile) {
-        error(check, "first-entry", "COPYFILE_000",
-              {walk.firstIsMarker ? "フォルダの指定です。" : "空です。",
-               "最初の項目がインストール先に直接コピーするファイルでないと、インストール済みのゲームが見つかりません"});
-    }
+    reportEmptyEntries(check, walk.nextIndex, check.copyEnd);
 
     if (check.deepInstallFolder[0] != '\0') {
-        CopyWalk deep = {check, check.deepInstallFolder, true, copyDirFolders, 0, false, false, false};
-        walkCopyListFrom(check.programFolder, check.deepInstallFolder, checkCopyEntry, &deep);
+        CopyWalk deep = {check, check.deepInstallFolder, copyDirFolders, 0, false};
+        walkCopyListFrom(check.programFolder, check.deepInstallFolder, checkDeepCopyEntry, &deep);
     }
 
     if (check.copyBytes >= kCountableBytes) {
@@ -610,6 +624,27 @@ void checkShortcuts(Check& check) {
         error(check, "uninstall-folder", key,
               {"ありません。アンインストールはこのキーのフォルダしか消さないため、ショートカットのフォルダが残ります"});
     }
+}
+
+// After the key scan: how the copy list begins and where it ends.
+void checkCopyListEnd(Check& check) {
+    if (check.copyKeysAfterEnd > 0) {
+        char key[kKeySize];
+        formatNumberedKey(NumberedKey::copyFile, check.copyEnd, key);
+        error(check, "copy-gap", key,
+              {"ありません。コピー一覧はここで終わり、後の COPYFILE キー ", number(check.copyKeysAfterEnd).text,
+               " 個は読まれません"});
+    }
+    const char* why = nullptr;
+    if (check.copyEnd == 0) {
+        // With later keys, the gap is the finding.
+        if (check.copyKeysAfterEnd == 0) why = "ありません。コピーするファイルが無く、インストール済みのゲームも見つかりません";
+    } else if (!check.sawFirstEntry) {
+        why = "空です。最初の項目がインストール先に直接コピーするファイルでないと、インストール済みのゲームが見つかりません";
+    } else if (check.firstEntryKind != CopyEntryKind::file) {
+        why = "フォルダの指定です。最初の項目がインストール先に直接コピーするファイルでないと、インストール済みのゲームが見つかりません";
+    }
+    if (why != nullptr) error(check, "first-entry", "COPYFILE_000", {why});
 }
 
 // After the key scan: the group that ends the shortcut list, when it holds
@@ -760,6 +795,12 @@ DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context) {
     check.context = context;
     if (!openDisc(check, discFolder)) return DiscVerdict::unreadable;
 
+    // Each step relies on those before it: the source folder decides whether
+    // sources are checked; the install folders are what the copy walks
+    // compose below; the copy walk gives the installed files that the game
+    // program and the shortcuts must be among, and both walks give the ends
+    // of their lists, which the key scan needs to count the keys past them
+    // that the list-end checks report.
     checkSingleKeys(check);
     checkSourceFolder(check);
     checkInstallFolders(check);
@@ -767,16 +808,7 @@ DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context) {
     checkGameProgram(check);
     checkShortcuts(check);
     walkSetupKeys(scanKey, &check);
-    if (check.copyKeysAfterEnd > 0) {
-        char key[kKeySize];
-        formatNumberedKey(NumberedKey::copyFile, check.copyEnd, key);
-        error(check, "copy-gap", key,
-              {"ありません。コピー一覧はここで終わり、後の COPYFILE キー ", number(check.copyKeysAfterEnd).text,
-               " 個は読まれません"});
-    } else if (check.copyEnd == 0) {
-        error(check, "first-entry", "COPYFILE_000",
-              {"ありません。コピーするファイルが無く、インストール済みのゲームも見つかりません"});
-    }
+    checkCopyListEnd(check);
     checkShortcutListEnd(check);
     checkPrograms(check);
     checkSplashFiles(check);

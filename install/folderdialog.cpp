@@ -19,38 +19,8 @@ constexpr char kUnknownSpaceFormat[] = "空き容量  不明    必要容量  %l
 constexpr char kBrowseTitleFormat[] = "指定されたフォルダに %s フォルダを作成してインストールします";
 constexpr char kSucceededText[] = "正常にインストールが行われました。";
 
-// The folder and its space line; start is offered only with a folder to install into.
-void showInstallFolder(HWND dialog) {
-    SetDlgItemTextA(dialog, kInstallFolderText, programState.installFolder);
-    showSpaceText(dialog, programState.installFolder);
-    EnableWindow(GetDlgItem(dialog, IDOK), programState.installFolder[0] != '\0');
-}
-
-// parent + "\" (unless it ends in one) + DEFAULT_DIR becomes installFolder;
-// false, and installFolder unchanged, when that does not fit.
-bool takeBrowsedFolder(const char* parent) {
-    char folder[kPathSize];
-    if (!composeInstallFolder(parent, programState.defaultDirName, folder)) return false;
-    return copyText(programState.installFolder, folder);
-}
-
-void install(HWND dialog) {
-    if (programState.installFolder[0] == '\0') return;
-    // The progress dialog has said why it stopped; this dialog stays open. Its
-    // result alone proves nothing: a dialog destroyed from outside ends with 0
-    // too, while the worker may still be copying.
-    const INT_PTR result =
-        DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogProgress), dialog, progressDialogProc, 0);
-    if (result != 0 || !programState.copyJob.finished) return;
-    char caption[256];
-    readSetupString("GAME_NAME", caption);
-    writeInstallRecord(programState.installFolder);
-    MessageBoxA(dialog, kSucceededText, caption, MB_OK);
-    EndDialog(dialog, 0);
-}
-
-}  // namespace
-
+// Writes "空き容量 ... 必要容量 ..." for folder's drive and totalBytes into the
+// space line.
 void showSpaceText(HWND dialog, const char* folder) {
     const DWORD requiredMegabytes = programState.totalBytes >> 20;
     char text[128];
@@ -63,6 +33,8 @@ void showSpaceText(HWND dialog, const char* folder) {
     SetDlgItemTextA(dialog, kSpaceText, text);
 }
 
+// The browser's callback: opens on the caller's folder and lets OK confirm
+// only a safe folder.
 int CALLBACK browseCallback(HWND browser, UINT event, LPARAM value, LPARAM callerValue) {
     if (event == BFFM_INITIALIZED) {
         SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, callerValue);
@@ -75,6 +47,9 @@ int CALLBACK browseCallback(HWND browser, UINT event, LPARAM value, LPARAM calle
     return 0;
 }
 
+// Runs the shell's folder browser from the drives, opening on installFolder.
+// True when the user confirmed a folder that the safety rule accepts; it then
+// stands in parent.
 bool browseInstallFolder(HWND dialog, char (&parent)[kPathSize]) {
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator))) return false;
@@ -114,6 +89,38 @@ bool browseInstallFolder(HWND dialog, char (&parent)[kPathSize]) {
     allocator->Release();
     return confirmed;
 }
+
+// The folder and its space line; start is offered only with a folder to install into.
+void showInstallFolder(HWND dialog) {
+    SetDlgItemTextA(dialog, kInstallFolderText, programState.installFolder);
+    showSpaceText(dialog, programState.installFolder);
+    EnableWindow(GetDlgItem(dialog, IDOK), programState.installFolder[0] != '\0');
+}
+
+// parent + "\" (unless it ends in one) + DEFAULT_DIR becomes installFolder;
+// false, and installFolder unchanged, when that does not fit.
+bool takeBrowsedFolder(const char* parent) {
+    char folder[kPathSize];
+    if (!composeInstallFolder(parent, programState.defaultDirName, folder)) return false;
+    return copyText(programState.installFolder, folder);
+}
+
+void install(HWND dialog) {
+    if (programState.installFolder[0] == '\0') return;
+    // The progress dialog has said why it stopped; this dialog stays open. Its
+    // result alone proves nothing: a dialog destroyed from outside ends with 0
+    // too, while the worker may still be copying.
+    const INT_PTR result =
+        DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogProgress), dialog, progressDialogProc, 0);
+    if (result != 0 || !programState.copyJob.finished) return;
+    char caption[256];
+    readSetupString("GAME_NAME", caption);
+    writeInstallRecord(programState.installFolder);
+    MessageBoxA(dialog, kSucceededText, caption, MB_OK);
+    EndDialog(dialog, 0);
+}
+
+}  // namespace
 
 INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {

@@ -6,19 +6,4 @@
 
 #include <windows.h>
 
-#include "setupdata/text.h"
-
 INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Writes "空き容量 ... 必要容量 ..." for folder's drive and totalBytes into the
-// space line.
-void showSpaceText(HWND dialog, const char* folder);
-
-// Runs the shell's folder browser from the drives, opening on installFolder.
-// True when the user confirmed a folder that the safety rule accepts; it then
-// stands in parent.
-bool browseInstallFolder(HWND dialog, char (&parent)[kPathSize]);
-
-// The browser's callback: opens on the caller's folder and lets OK confirm
-// only a safe folder.
-int CALLBACK browseCallback(HWND browser, UINT event, LPARAM value, LPARAM callerValue);

@@ -24,9 +24,3 @@ bool composeShortcutPaths(const ShortcutEntry& group, const char* programsFolder
 // Makes the link of every group up to the first incomplete one. Groups whose
 // folder or name the rule refuses, or whose paths do not fit, are skipped.
 void makeStartMenuShortcuts(HWND owner);
-
-// Saves one link at linkPath. iconPath nullptr: the icon location the shell
-// reports for linkPath, when it reports one. Returns the COM result of the
-// last step reached.
-HRESULT createShortcut(const char* targetPath, const char* linkPath, const char* arguments, const char* description,
-                       const char* workingFolder, const char* iconPath, int iconNumber);
