@@ -19,22 +19,29 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
     char programs[MAX_PATH];
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE));
     const std::string links = std::string(programs) + "\\" + key.name();  // unique per test
-    // Made after the launcher's check; unlisted: a file the copy list does not name in the folder, and another
-    // program's in the shortcut folder.
     enum Change { none, unlisted, linkSubfolder, recordDeleted, unsafeNow };
     // linkFolder: SHORTCATDIR_01 ("-": the test's own); button: pressed in the uninstall dialog, 0 when it must not
-    // show; answer: to the save-file question; row: whether the record survives, the launcher's mode after, which
-    // paths of the layout below survive, and the captions of the boxes shown ("?": a question, no by default).
-    struct Case { const char* linkFolder; Change change; int button, answer; const char* row; };
-    const char* const kept = "00 " "00" "110" "11" "01" "1111" " 確認? サンプル";  // the shortcut folder stays
-    for (const Case& c : {Case{"-", unlisted, IDCANCEL, 0, "11 " "11" "111" "11" "11" "1111"},
-                          Case{"-", none, IDOK, IDYES, "00 " "00" "000" "00" "00" "1111" " 確認? サンプル"},
-                          Case{"-", unlisted, IDOK, IDYES, "00 " "00" "101" "00" "11" "1111" " 確認? お知らせ サンプル"},
-                          Case{"-", linkSubfolder, IDOK, IDNO, "00 " "00" "100" "11" "01" "1111" " 確認? サンプル"},
-                          Case{"NoData", none, IDOK, IDNO, kept}, Case{"", none, IDOK, IDNO, kept},
-                          Case{"..", none, IDOK, IDNO, kept},
-                          Case{"-", recordDeleted, 0, 0, "00 " "11" "110" "11" "01" "1111" " SETUP"},
-                          Case{"-", unsafeNow, 0, 0, "10 " "11" "110" "11" "01" "1111" " SETUP 注意"}}) {
+    // show; answer: to the save-file question; survivors: what of the installed copy is left, by the names below;
+    // boxes: the captions of the boxes shown ("?": a question, no by default).
+    struct Case {
+        const char* linkFolder; Change change; int button, answer;
+        bool recordKept, runMode; const char* survivors; const char* boxes;
+    };
+    const char* const kept = "links link save00 save99 folder";  // the shortcut folder stays
+    for (const Case& c : {Case{"-", unlisted, IDCANCEL, 0, true, true,
+                               "game sub links link other save00 save99 notes folder", ""},
+                          Case{"-", none, IDOK, IDYES, false, false, "", " 確認? サンプル"},
+                          Case{"-", unlisted, IDOK, IDYES, false, false, "links other notes folder",
+                               " 確認? お知らせ サンプル"},
+                          Case{"-", linkSubfolder, IDOK, IDNO, false, false, "links save00 save99 folder",
+                               " 確認? サンプル"},
+                          Case{"NoData", none, IDOK, IDNO, false, false, kept, " 確認? サンプル"},
+                          Case{"", none, IDOK, IDNO, false, false, kept, " 確認? サンプル"},
+                          Case{"..", none, IDOK, IDNO, false, false, kept, " 確認? サンプル"},
+                          Case{"-", recordDeleted, 0, 0, false, false,
+                               "game sub links link save00 save99 folder", " SETUP"},
+                          Case{"-", unsafeNow, 0, 0, true, false, "game sub links link save00 save99 folder",
+                               " SETUP 注意"}}) {
         // An installed copy by hand: a listed file, a subfolder that a reset marker closes (the file listed in it
         // already gone), entries reaching outside, save files, and the shortcut folder with group 00's link.
         writeGame({"SHORTCATDIR_00=" + key.name(), "SHORTCATNAME_00=ゲーム", "SHORTCATFILE_00=GAME.EXE",
@@ -42,43 +49,50 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
                    "COPYFILE_002=B.WAV", "COPYFILE_003=\\", "COPYFILE_004=..\\DECOY.TXT", "COPYFILE_005=\\..\\DECOYDIR",
                    "COPYFILE_006=\\"});
         const std::string folder = install();
-        // In row order: the listed file, the subfolder; the shortcut folder, the link and another file in it; two
-        // save files; an unlisted file, the folder; decoys in the Programs and Start-menu folders and beside the
-        // folder (file, folder) where the outward entries point.
-        const std::vector<std::string> paths = {
-            folder + "\\GAME.EXE", folder + "\\B\\", links + "\\", links + "\\ゲーム.lnk", links + "\\OTHER.TXT",
-            folder + "\\SAVE00.DAT", folder + "\\SAVE99.DAT", folder + "\\NOTES.TXT", folder + "\\", links + ".TXT",
-            links + "\\..\\..\\" + key.name() + ".TXT", disc->path("DECOY.TXT"), disc->path("DECOYDIR\\")};
-        for (const std::string& path : paths)  // folders end in "\"
+        // Folders end in "\". "other" is another program's file in the shortcut folder and "notes" a file the
+        // copy list does not name: both stay only with the change "unlisted".
+        const std::vector<std::pair<const char*, std::string>> layout = {
+            {"game", folder + "\\GAME.EXE"}, {"sub", folder + "\\B\\"}, {"links", links + "\\"},
+            {"link", links + "\\ゲーム.lnk"}, {"other", links + "\\OTHER.TXT"}, {"save00", folder + "\\SAVE00.DAT"},
+            {"save99", folder + "\\SAVE99.DAT"}, {"notes", folder + "\\NOTES.TXT"}, {"folder", folder + "\\"}};
+        // Where the outward entries point, and where a refused SHORTCATDIR would: each must survive.
+        const std::vector<std::string> decoys = {links + ".TXT", links + "\\..\\..\\" + key.name() + ".TXT",
+                                                 disc->path("DECOY.TXT"), disc->path("DECOYDIR\\")};
+        std::vector<std::string> paths = decoys;
+        for (const auto& named : layout) paths.push_back(named.second);
+        for (const std::string& path : paths)
             ASSERT_TRUE(exists(path) || (path.back() == '\\' ? CreateDirectoryA(path.c_str(), nullptr)
-                                                             : CopyFileA(disc->setupFilePath().c_str(), path.c_str(), TRUE)));
-        if (c.change != unlisted) for (size_t i : {4, 7}) DeleteFileA(paths[i].c_str());
+                                                              : CopyFileA(disc->setupFilePath().c_str(), path.c_str(), TRUE)));
+        if (c.change != unlisted) for (const std::string& unlisted : {layout[4].second, layout[7].second})
+            DeleteFileA(unlisted.c_str());
         if (c.change == linkSubfolder) CreateDirectoryA((links + "\\SUB").c_str(), nullptr);
         if (c.answer != 0) boxes.answer({c.answer});
         const size_t before = boxes.shown().size();
-        HWND launcher = nullptr;
         DialogDriver driver;
         driver.when(kStatusText, [&](HWND dialog) {
             if (c.change == recordDeleted) RegDeleteKeyA(HKEY_CURRENT_USER, key.subKey().c_str());
             if (c.change == unsafeNow) record("C:\\windows\\Game");  // below the Windows folder
-            DialogDriver::press(launcher = dialog, kButtonInstallUninstall);
+            DialogDriver::press(dialog, kButtonInstallUninstall);
         });
         if (c.button != 0) driver.when(kUninstallFolderText, [&](HWND dialog) {
-            // The template's position: its client area at the launcher's client origin.
-            EXPECT_EQ(MapWindowPoints(dialog, launcher, nullptr, 0), 0);
-            EXPECT_NE(GetWindowLongA(GetDlgItem(dialog, IDCANCEL), GWL_STYLE) & BS_DEFPUSHBUTTON, 0);
             EXPECT_EQ(DialogDriver::focusedControl(dialog), IDCANCEL);  // Enter must not uninstall
             DialogDriver::press(dialog, c.button);
         });
         driver.when(kStatusText, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
         runDialog();
-        std::string row = std::string(key.exists() ? "1" : "0") + (programState.installedMode == 1 ? "1 " : "0 ");
-        for (const std::string& path : paths) row += exists(path) ? '1' : '0';
+        const std::string context = std::string(c.linkFolder) + " change " + std::to_string(c.change);
+        EXPECT_EQ(key.exists(), c.recordKept) << context;
+        EXPECT_EQ(programState.installedMode == 1, c.runMode) << context;
+        std::string survivors, captions;
+        for (const auto& named : layout)
+            if (exists(named.second)) survivors += (survivors.empty() ? "" : " ") + std::string(named.first);
+        EXPECT_EQ(survivors, c.survivors) << context;
+        for (const std::string& decoy : decoys) EXPECT_TRUE(exists(decoy)) << decoy << " " << context;
         const std::vector<RecordedMessageBox> shown = boxes.shown();
         for (size_t i = before; i < shown.size(); ++i)
-            row += " " + shown[i].caption + (shown[i].flags == (MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ? "?" : "");
-        EXPECT_EQ(row, c.row) << c.linkFolder << " " << c.change << " " << c.button;
-        for (const std::string& decoy : {paths[9], paths[10]}) DeleteFileA(decoy.c_str());
+            captions += " " + shown[i].caption + (shown[i].flags == (MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ? "?" : "");
+        EXPECT_EQ(captions, c.boxes) << context;
+        for (const std::string& decoy : {decoys[0], decoys[1]}) DeleteFileA(decoy.c_str());
         removeFolderTree(links);
     }
 }
