@@ -52,10 +52,10 @@ TEST_F(LauncherTest, BothModesCutLongGameNamesAndPlaceTheFocus) {
         if (installed) install();
         DialogDriver driver;
         driver.when(kStatusText, [&](HWND dialog) {
-            EXPECT_TRUE(sameText(DialogDriver::text(backdrop, 0), name));
-            EXPECT_TRUE(sameText(DialogDriver::text(dialog, kStatusText),
-                                 installed ? name.substr(0, 214) + "の実行および\r\nアンインストールを行います"
-                                           : name.substr(0, 230) + "のインストールを行います"));
+            EXPECT_EQ(readable(DialogDriver::text(backdrop, 0)), readable(name));
+            EXPECT_EQ(readable(DialogDriver::text(dialog, kStatusText)),
+                      readable(installed ? name.substr(0, 214) + "の実行および\r\nアンインストールを行います"
+                                         : name.substr(0, 230) + "のインストールを行います"));
             // At start the dialog manager gives the focus to the first visible
             // tab stop: the run button, or cancel while that is hidden. Checked
             // again once shown (after a child dialog), the other mode moves it
@@ -82,11 +82,11 @@ TEST_F(LauncherTest, StartEndsWithoutAGameNameAndTheInstalledCopyCheckWarnsOnlyO
     writeGame({"GAME_NAME=NoData"});  // what a missing key reads as
     DialogDriver noSteps;  // only takes away the WM_QUIT that the launcher leaves when it goes
     EXPECT_EQ(runDialog(), 0);
-    EXPECT_TRUE(sameText(DialogDriver::text(backdrop, 0), "SETUP"));
+    EXPECT_EQ(DialogDriver::text(backdrop, 0), "SETUP");
     ASSERT_EQ(boxes.shown().size(), 1u);
     const HWND owner = boxes.shown()[0].owner;  // the launcher, never shown
     EXPECT_TRUE(owner != nullptr && owner != backdrop);
-    EXPECT_TRUE(isMessageBox(boxes.shown()[0], owner, "初期化に失敗しました", "SETUP", MB_OK));
+    EXPECT_EQ(readable(boxes.shown()[0]), readable(RecordedMessageBox{owner, "初期化に失敗しました", "SETUP", MB_OK}));
 
     // No installed copy, and nothing said. REG_NAME missing last: the key path
     // formed before stays, and must not be used.
@@ -105,9 +105,10 @@ TEST_F(LauncherTest, StartEndsWithoutAGameNameAndTheInstalledCopyCheckWarnsOnlyO
     ImportPatch readOnly("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(readOnlyAttributes));
     EXPECT_FALSE(checkInstalledCopy());
     ASSERT_EQ(boxes.shown().size(), 3u);  // none from the silent cases
-    EXPECT_TRUE(isMessageBox(boxes.shown()[2], nullptr, "プログラムが想定外のフォルダで実行された形跡があります。\n"
-                             "安全の為にインストールされたプログラムのアンインストールはしません。",
-                             "注意", MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(readable(boxes.shown()[2]), readable(RecordedMessageBox{nullptr,
+                                                      "プログラムが想定外のフォルダで実行された形跡があります。\n"
+                                                      "安全の為にインストールされたプログラムのアンインストールはしません。",
+                                                      "注意", MB_OK | MB_ICONEXCLAMATION}));
 }
 
 // What the backdrop shows: its frame over the whole screen, the splash files
