@@ -4,15 +4,21 @@
 
 namespace {
 
+std::vector<std::string> opened;  // the files the faked shell was asked to open
+HINSTANCE WINAPI shellExecute(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT) {
+    opened.push_back(file);
+    return reinterpret_cast<HINSTANCE>(42);  // above 32: success
+}
+
 TEST(EntryTest, RelaunchFormAndTwoCopiesSideBySide) {
     TempDisc disc;
     // In this process, with a fake shell: the tail is opened as it stands
     // beside the program, or not at all when the path does not fit.
-    ShellExecuteRecorder shell;
+    ImportPatch shell("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(shellExecute));
     const std::string tail = "\"" + std::string(260 - disc.folder().size(), 'X') + "\"";  // 263 with the folder
     relaunchFromCommandTail((tail + "X").c_str());
     relaunchFromCommandTail(tail.c_str());
-    EXPECT_EQ(shell.calls.at(0).file, disc.path(tail));  // the first call opened nothing
+    EXPECT_EQ(opened, std::vector<std::string>{disc.path(tail)});  // the first call opened nothing
 
     // The real program, started from another working folder: the relaunch
     // form opens the probe in the program's folder, where the probe writes its

@@ -14,11 +14,12 @@ const std::pair<const char*, const char*> kBoxes[] = {{"not installed", "正し�
     {"switch", "切り替えます"}, {"advice", "コントロール"}, {"no mode", "解像度"}, {"restart", "再起動"}};
 const char kRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
-// The faked display and restart: what they answer, and a log of the boxes and calls that matter.
+// The faked display, restart and program path: what they answer, and a log of the boxes and calls that matter.
 struct Mode { DWORD depth, width, height; };  // as DEVMODEA orders them; depth 0: the mode cannot be read
 Mode current;
 std::vector<Mode> modes;
 LONG changeResult;
+std::string programPath;
 std::vector<std::string> calls;
 
 template <class Result> Result logged(const std::string& call, Result result) { return calls.push_back(call), result; }
@@ -45,6 +46,10 @@ BOOL WINAPI exitWindows(UINT flags, DWORD reason) {
     return logged("exit " + std::to_string(flags) + " " + std::to_string(reason) + ", run once " + runOnce, TRUE);
 }
 BOOL WINAPI endDialog(HWND, INT_PTR result) { return logged("end " + std::to_string(result), TRUE); }
+DWORD WINAPI modulePath(HMODULE, LPSTR buffer, DWORD size) {
+    lstrcpynA(buffer, programPath.c_str(), static_cast<int>(size));
+    return static_cast<DWORD>(programPath.size());
+}
 HGLOBAL WINAPI noMemory(UINT, SIZE_T) { return nullptr; }
 template <class F> void* fake(F function) { return reinterpret_cast<void*>(function); }
 
@@ -99,9 +104,10 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
     EXPECT_EQ(press(8, {{24, 1280, 720}, {24, 1024, 768}}, DISP_CHANGE_BADMODE), (Log{"switch?", "1024x768x24"}));
     boxes.answer({IDYES, IDNO});
     EXPECT_EQ(press(8, {{24, 1024, 768}}, DISP_CHANGE_RESTART), (Log{"switch?", "1024x768x24", "restart?"}));
+    const ImportPatch path("kernel32.dll", "GetModuleFileNameA", fake(modulePath));
     for (const auto& [program, runOnce] : {std::pair<const char*, const char*>{"C:\\GAMES\\SETUP.EXE", "C:\\GAMES\\SETUP.EXE"},
                                             {"C:\\My Games\\SETUP.EXE", "\"C:\\My Games\\SETUP.EXE\""}}) {
-        FakeModulePath path(program);
+        programPath = program;
         EXPECT_EQ(press(8, {{24, 1024, 768}}, DISP_CHANGE_RESTART),
                   (Log{"switch?", "1024x768x24", "restart?", "SeShutdownPrivilege on", "exit 2 0, run once " + std::string(runOnce)}));
     }

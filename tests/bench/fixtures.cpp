@@ -9,6 +9,12 @@
 namespace {
 
 std::atomic<unsigned> discCount{0}, keyCount{0};
+std::vector<std::string> programPaths;  // of the living discs, the newest last
+
+DWORD WINAPI newestProgramPath(HMODULE, LPSTR buffer, DWORD size) {
+    lstrcpynA(buffer, programPaths.back().c_str(), static_cast<int>(size));
+    return static_cast<DWORD>(programPaths.back().size());
+}
 
 void removeTree(const std::string& folder) {
     // Attributes a test set would stop the deletion.
@@ -41,7 +47,7 @@ void removeFolderTree(const std::string& folder) {
     if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) removeTree(folder);
 }
 
-TempDisc::TempDisc() {
+TempDisc::TempDisc() : modulePath_("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(&newestProgramPath)) {
     const unsigned number = ++discCount;
     char temp[MAX_PATH + 1];
     const DWORD length = GetTempPathA(sizeof temp, temp);
@@ -49,11 +55,11 @@ TempDisc::TempDisc() {
               "-" + std::to_string(number);
     name_ = "SETUP" + std::to_string(number);
     if (!CreateDirectoryA(folder_.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << folder_;
-    modulePath_ = std::make_unique<FakeModulePath>(programPath());
+    programPaths.push_back(path(name_ + ".EXE"));
 }
 
 TempDisc::~TempDisc() {
-    modulePath_.reset();
+    programPaths.pop_back();
     removeTree(folder_);
 }
 
