@@ -4,15 +4,21 @@
 
 namespace {
 
+std::vector<std::string> opened;  // the files the faked shell was asked to open
+HINSTANCE WINAPI shellExecute(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT) {
+    opened.push_back(file);
+    return reinterpret_cast<HINSTANCE>(42);  // above 32: success
+}
+
 TEST(EntryTest, RelaunchFormAndTwoCopiesSideBySide) {
     TempDisc disc;
     // In this process, with a fake shell: the tail is opened as it stands
     // beside the program, or not at all when the path does not fit.
-    ShellExecuteRecorder shell;
+    ImportPatch shell("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(shellExecute));
     const std::string tail = "\"" + std::string(260 - disc.folder().size(), 'X') + "\"";  // 263 with the folder
     relaunchFromCommandTail((tail + "X").c_str());
     relaunchFromCommandTail(tail.c_str());
-    EXPECT_EQ(shell.calls.at(0).file, disc.path(tail));  // the first call opened nothing
+    EXPECT_EQ(opened, std::vector<std::string>{disc.path(tail)});  // the first call opened nothing
 
     // The real program, started from another working folder: the relaunch
     // form opens the probe in the program's folder, where the probe writes its
@@ -52,10 +58,10 @@ TEST_F(LauncherTest, BothModesCutLongGameNamesAndPlaceTheFocus) {
         if (installed) install();
         DialogDriver driver;
         driver.when(kStatusText, [&](HWND dialog) {
-            EXPECT_TRUE(sameText(DialogDriver::text(backdrop, 0), name));
-            EXPECT_TRUE(sameText(DialogDriver::text(dialog, kStatusText),
-                                 installed ? name.substr(0, 214) + "の実行および\r\nアンインストールを行います"
-                                           : name.substr(0, 230) + "のインストールを行います"));
+            EXPECT_EQ(readable(DialogDriver::text(backdrop, 0)), readable(name));
+            EXPECT_EQ(readable(DialogDriver::text(dialog, kStatusText)),
+                      readable(installed ? name.substr(0, 214) + "の実行および\r\nアンインストールを行います"
+                                         : name.substr(0, 230) + "のインストールを行います"));
             // At start the dialog manager gives the focus to the first visible
             // tab stop: the run button, or cancel while that is hidden. Checked
             // again once shown (after a child dialog), the other mode moves it
@@ -65,11 +71,6 @@ TEST_F(LauncherTest, BothModesCutLongGameNamesAndPlaceTheFocus) {
             else install();
             selectLauncherMode(dialog);
             EXPECT_EQ(DialogDriver::focusedControl(dialog), installed ? kButtonInstallUninstall : kButtonRun);
-            // A press on the client area turns into a drag of the caption.
-            SendMessageA(dialog, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
-            MSG drag;
-            EXPECT_TRUE(PeekMessageA(&drag, dialog, WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE));
-            EXPECT_EQ(drag.wParam, static_cast<WPARAM>(HTCAPTION));
             PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
         });
         EXPECT_EQ(runDialog(), 0);  // the steps all ran, or the driver says so
@@ -82,11 +83,11 @@ TEST_F(LauncherTest, StartEndsWithoutAGameNameAndTheInstalledCopyCheckWarnsOnlyO
     writeGame({"GAME_NAME=NoData"});  // what a missing key reads as
     DialogDriver noSteps;  // only takes away the WM_QUIT that the launcher leaves when it goes
     EXPECT_EQ(runDialog(), 0);
-    EXPECT_TRUE(sameText(DialogDriver::text(backdrop, 0), "SETUP"));
+    EXPECT_EQ(DialogDriver::text(backdrop, 0), "SETUP");
     ASSERT_EQ(boxes.shown().size(), 1u);
     const HWND owner = boxes.shown()[0].owner;  // the launcher, never shown
     EXPECT_TRUE(owner != nullptr && owner != backdrop);
-    EXPECT_TRUE(isMessageBox(boxes.shown()[0], owner, "初期化に失敗しました", "SETUP", MB_OK));
+    EXPECT_EQ(readable(boxes.shown()[0]), readable(RecordedMessageBox{owner, "初期化に失敗しました", "SETUP", MB_OK}));
 
     // No installed copy, and nothing said. REG_NAME missing last: the key path
     // formed before stays, and must not be used.
@@ -105,9 +106,10 @@ TEST_F(LauncherTest, StartEndsWithoutAGameNameAndTheInstalledCopyCheckWarnsOnlyO
     ImportPatch readOnly("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(readOnlyAttributes));
     EXPECT_FALSE(checkInstalledCopy());
     ASSERT_EQ(boxes.shown().size(), 3u);  // none from the silent cases
-    EXPECT_TRUE(isMessageBox(boxes.shown()[2], nullptr, "プログラムが想定外のフォルダで実行された形跡があります。\n"
-                             "安全の為にインストールされたプログラムのアンインストールはしません。",
-                             "注意", MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(readable(boxes.shown()[2]), readable(RecordedMessageBox{nullptr,
+                                                      "プログラムが想定外のフォルダで実行された形跡があります。\n"
+                                                      "安全の為にインストールされたプログラムのアンインストールはしません。",
+                                                      "注意", MB_OK | MB_ICONEXCLAMATION}));
 }
 
 // What the backdrop shows: its frame over the whole screen, the splash files
@@ -119,8 +121,6 @@ TEST_F(LauncherTest, BackdropShowsTheSplashFilesThatLoadAndRepaintsFromItsBackBu
     const RECT screenRect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     RECT frame, uncovered = {150, 150, 250, 250};
     EXPECT_TRUE(GetWindowRect(backdrop, &frame) && EqualRect(&frame, &screenRect));
-    // Caption, system menu and minimise box on a fixed frame; the system adds WS_CLIPSIBLINGS.
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(backdrop, GWL_STYLE)) & 0xFFFF0000u & ~WS_CLIPSIBLINGS, 0x10CA0000u);
     const COLORREF white = RGB(255, 255, 255), red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
     // Slot 0 is missing; slot 3 is open in another program, which lets others
     // read it but not have it to themselves; the bytes after each bitmap are

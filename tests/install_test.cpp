@@ -126,7 +126,7 @@ TEST_F(InstallTest, FolderDialogTakesOnlyASafeFolderThatFitsAndEndsAtACancelledD
         const bool fitsBelowRoot = refused.size() == 250;
         driver.when(kSpaceText, [&](HWND dialog) {
             EXPECT_EQ(DialogDriver::text(dialog, kInstallFolderText), "") << refused;
-            EXPECT_TRUE(sameText(DialogDriver::text(dialog, kSpaceText), "空き容量  不明    必要容量  0 [MB]"));
+            EXPECT_EQ(readable(DialogDriver::text(dialog, kSpaceText)), readable("空き容量  不明    必要容量  0 [MB]"));
             EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // as a keyboard accelerator might
             DialogDriver::press(dialog, kButtonBrowse);
@@ -251,7 +251,7 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
         const size_t before = boxes.shown().size();
         EXPECT_EQ(runDialog(kDialogProgress, progressDialogProc), result);
         ASSERT_EQ(boxes.shown().size(), before + 1);  // the runtime question follows a finished copy only
-        EXPECT_TRUE(isMessageBox(boxes.shown().back(), boxes.shown().back().owner, text, caption, flags));
+        EXPECT_EQ(readable(boxes.shown().back()), readable(RecordedMessageBox{boxes.shown().back().owner, text, caption, flags}));
         EXPECT_TRUE(boxes.shown().back().owner != nullptr && boxes.shown().back().owner != backdrop);  // the progress dialog
     };
 
@@ -265,7 +265,7 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     for (const std::string& skipped : {std::string(programs) + "\\..\\" + group, links + "3"})
         EXPECT_EQ(GetFileAttributesA(skipped.c_str()), INVALID_FILE_ATTRIBUTES) << skipped;
     // The working folder is the install folder, the icon file lies beside the target.
-    EXPECT_TRUE(sameText(readLink(links + "\\E.lnk"),
+    EXPECT_EQ(readable(readLink(links + "\\E.lnk")), readable(
                          target + "\\BIN\\E.EXE|始めます|" + target + "|" + target + "\\BIN\\E.ICO,2"));
     // No icon file, and no link before that the shell could tell an icon of: none of its own.
     EXPECT_EQ(readLink(links + "\\D.lnk"), target + "\\D.EXE||" + target + "|,0");

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <regex>
 
@@ -14,37 +13,51 @@ const std::pair<const char*, const char*> kBoxes[] = {{"not installed", "正し�
     {"switch", "切り替えます"}, {"advice", "コントロール"}, {"no mode", "解像度"}, {"restart", "再起動"}};
 const char kRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
-// The faked display and restart: what they answer, and a log of the boxes and calls that matter.
-struct Mode { DWORD depth, width, height; };  // as DEVMODEA orders them; depth 0: the mode cannot be read
+// The faked display, restart and program path: what they answer, and a log of the boxes and calls that matter.
+struct Mode { DWORD depth, width, height; };  // depth 0: the mode cannot be read
 Mode current;
 std::vector<Mode> modes;
 LONG changeResult;
+std::string programPath;
 std::vector<std::string> calls;
 
-template <class Result> Result logged(const std::string& call, Result result) { return calls.push_back(call), result; }
 BOOL WINAPI enumDisplaySettings(LPCSTR, DWORD number, DEVMODEA* mode) {
     const Mode m = number == ENUM_CURRENT_SETTINGS ? current : number < modes.size() ? modes[number] : Mode{};
-    // Copies depth, width and height for a known mode asked for in the 148-byte form.
-    return mode->dmSize == 148 && m.depth != 0 && std::memcpy(&mode->dmBitsPerPel, &m, sizeof m) != nullptr;
+    // Only a known mode asked for in the 148-byte form is answered.
+    if (mode->dmSize != 148 || m.depth == 0) return FALSE;
+    mode->dmBitsPerPel = m.depth;
+    mode->dmPelsWidth = m.width;
+    mode->dmPelsHeight = m.height;
+    return TRUE;
 }
 LONG WINAPI changeDisplaySettings(DEVMODEA* m, DWORD flags) {
     const bool asked = m->dmSize == 148 && m->dmFields == (DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT) && flags == 0;
-    return logged(std::to_string(m->dmPelsWidth) + "x" + std::to_string(m->dmPelsHeight) + "x" +
-                  std::to_string(m->dmBitsPerPel) + (asked ? "" : " asked otherwise"), changeResult);
+    calls.push_back(std::to_string(m->dmPelsWidth) + "x" + std::to_string(m->dmPelsHeight) + "x" +
+                    std::to_string(m->dmBitsPerPel) + (asked ? "" : " asked otherwise"));
+    return changeResult;
 }
 BOOL WINAPI adjustTokenPrivileges(HANDLE, BOOL, PTOKEN_PRIVILEGES wanted, DWORD, PTOKEN_PRIVILEGES, PDWORD) {
     char name[32] = "";
     DWORD size = sizeof name;
     LookupPrivilegeNameA(nullptr, &wanted->Privileges[0].Luid, name, &size);
-    return logged(name + std::string(wanted->Privileges[0].Attributes == SE_PRIVILEGE_ENABLED ? " on" : " off"), TRUE);
+    calls.push_back(name + std::string(wanted->Privileges[0].Attributes == SE_PRIVILEGE_ENABLED ? " on" : " off"));
+    return TRUE;
 }
 BOOL WINAPI exitWindows(UINT flags, DWORD reason) {
     char runOnce[kPathSize + 2] = "";  // what the system starts after the restart
     DWORD size = sizeof runOnce;
     RegGetValueA(HKEY_CURRENT_USER, kRunOnce, "VantorelleSetup", RRF_RT_REG_SZ, nullptr, runOnce, &size);
-    return logged("exit " + std::to_string(flags) + " " + std::to_string(reason) + ", run once " + runOnce, TRUE);
+    calls.push_back("exit " + std::to_string(flags) + " " + std::to_string(reason) + ", run once " + runOnce);
+    return TRUE;
 }
-BOOL WINAPI endDialog(HWND, INT_PTR result) { return logged("end " + std::to_string(result), TRUE); }
+BOOL WINAPI endDialog(HWND, INT_PTR result) {
+    calls.push_back("end " + std::to_string(result));
+    return TRUE;
+}
+DWORD WINAPI modulePath(HMODULE, LPSTR buffer, DWORD size) {
+    lstrcpynA(buffer, programPath.c_str(), static_cast<int>(size));
+    return static_cast<DWORD>(programPath.size());
+}
 HGLOBAL WINAPI noMemory(UINT, SIZE_T) { return nullptr; }
 template <class F> void* fake(F function) { return reinterpret_cast<void*>(function); }
 
@@ -52,15 +65,16 @@ using LaunchTest = LauncherTest;
 using Log = std::vector<std::string>;
 
 TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay) {
-    ImportPatch enumPatch("user32.dll", "EnumDisplaySettingsA", fake(enumDisplaySettings)),
-        changePatch("user32.dll", "ChangeDisplaySettingsA", fake(changeDisplaySettings)),
-        adjustPatch("advapi32.dll", "AdjustTokenPrivileges", fake(adjustTokenPrivileges)),
-        exitPatch("user32.dll", "ExitWindowsEx", fake(exitWindows)), endPatch("user32.dll", "EndDialog", fake(endDialog));
+    const ImportPatch patches[] = {{"user32.dll", "EnumDisplaySettingsA", fake(enumDisplaySettings)},
+                                   {"user32.dll", "ChangeDisplaySettingsA", fake(changeDisplaySettings)},
+                                   {"advapi32.dll", "AdjustTokenPrivileges", fake(adjustTokenPrivileges)},
+                                   {"user32.dll", "ExitWindowsEx", fake(exitWindows)},
+                                   {"user32.dll", "EndDialog", fake(endDialog)}};
     boxes.onShow([this](size_t number) {  // which box; "?" for a question
         const RecordedMessageBox box = boxes.shown()[number];
         for (const auto& [name, part] : kBoxes)
             if (box.text.find(part) != std::string::npos && box.owner == backdrop && box.caption == "SETUP")
-                logged(name + std::string(box.flags == MB_YESNO ? "?" : box.flags == MB_OK ? "" : " (other buttons)"), 0);
+                calls.push_back(name + std::string(box.flags == MB_YESNO ? "?" : box.flags == MB_OK ? "" : " (other buttons)"));
     });
     // A fresh Wine prefix has no RunOnce key, and the program only opens it.
     ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kRunOnce, "VantorelleSetup", REG_SZ, "", 1), ERROR_SUCCESS);
@@ -99,9 +113,10 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
     EXPECT_EQ(press(8, {{24, 1280, 720}, {24, 1024, 768}}, DISP_CHANGE_BADMODE), (Log{"switch?", "1024x768x24"}));
     boxes.answer({IDYES, IDNO});
     EXPECT_EQ(press(8, {{24, 1024, 768}}, DISP_CHANGE_RESTART), (Log{"switch?", "1024x768x24", "restart?"}));
+    const ImportPatch path("kernel32.dll", "GetModuleFileNameA", fake(modulePath));
     for (const auto& [program, runOnce] : {std::pair<const char*, const char*>{"C:\\GAMES\\SETUP.EXE", "C:\\GAMES\\SETUP.EXE"},
                                             {"C:\\My Games\\SETUP.EXE", "\"C:\\My Games\\SETUP.EXE\""}}) {
-        FakeModulePath path(program);
+        programPath = program;
         EXPECT_EQ(press(8, {{24, 1024, 768}}, DISP_CHANGE_RESTART),
                   (Log{"switch?", "1024x768x24", "restart?", "SeShutdownPrivilege on", "exit 2 0, run once " + std::string(runOnce)}));
     }

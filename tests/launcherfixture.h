@@ -4,6 +4,8 @@
 // process): white, titled "SETUP". Earlier tests' backdrops stay behind it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "app/backdrop.h"
 #include "app/launcher.h"
 #include "res/resource.h"

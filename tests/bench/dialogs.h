@@ -23,7 +23,6 @@ public:
     // Queues a step: it runs once the active dialog (visible, enabled, class
     // #32770) has a control with this id (0: any dialog).
     DialogDriver& when(int controlId, std::function<void(HWND dialog)> step);
-    bool finished() const { return steps_.empty(); }
 
     static std::string text(HWND dialog, int controlId);  // 0: the dialog's title
     static int focusedControl(HWND dialog);                // 0 when the focus is elsewhere

@@ -1,6 +1,7 @@
 #include "tests/bench/fakes.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -16,21 +17,10 @@ struct Answers {
     }
 };
 
-Answers<std::string> modulePaths, windowsDirectories;
+Answers<std::string> windowsDirectories;
 Answers<std::map<char, UINT>> driveTypes;
-ShellExecuteRecorder* shellRecorder = nullptr;
 
 char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-DWORD WINAPI fakeModulePath(HMODULE module, LPSTR buffer, DWORD size) {
-    if (module != nullptr && module != GetModuleHandleA(nullptr))
-        return reinterpret_cast<decltype(&GetModuleFileNameA)>(modulePaths.real)(module, buffer, size);
-    const std::string& path = modulePaths.values.back();
-    lstrcpynA(buffer, path.c_str(), static_cast<int>(size));
-    if (path.size() < size) return static_cast<DWORD>(path.size());
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return size;
-}
 
 UINT WINAPI fakeWindowsDirectory(LPSTR buffer, UINT size) {
     const std::string& directory = windowsDirectories.values.back();
@@ -45,21 +35,7 @@ UINT WINAPI fakeDriveType(LPCSTR root) {
     return type != types.end() ? type->second : reinterpret_cast<decltype(&GetDriveTypeA)>(driveTypes.real)(root);
 }
 
-std::string orNull(const char* text) { return text != nullptr ? text : "(null)"; }
-
-HINSTANCE WINAPI fakeShellExecute(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
-                                  INT show) {
-    shellRecorder->calls.push_back({orNull(verb), orNull(file), orNull(parameters), orNull(directory), owner, show});
-    return reinterpret_cast<HINSTANCE>(42);  // above 32: success
-}
-
 }  // namespace
-
-FakeModulePath::FakeModulePath(const std::string& path)
-    : ImportPatch("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(&fakeModulePath)) {
-    modulePaths.push(path, original<void*>());
-}
-FakeModulePath::~FakeModulePath() { modulePaths.values.pop_back(); }
 
 FakeWindowsDirectory::FakeWindowsDirectory(const std::string& directory)
     : ImportPatch("kernel32.dll", "GetWindowsDirectoryA", reinterpret_cast<void*>(&fakeWindowsDirectory)) {
@@ -74,9 +50,3 @@ FakeDriveTypes::FakeDriveTypes(const std::map<char, UINT>& types)
     driveTypes.push(byLetter, original<void*>());
 }
 FakeDriveTypes::~FakeDriveTypes() { driveTypes.values.pop_back(); }
-
-ShellExecuteRecorder::ShellExecuteRecorder()
-    : ImportPatch("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(&fakeShellExecute)) {
-    shellRecorder = this;
-}
-ShellExecuteRecorder::~ShellExecuteRecorder() { shellRecorder = nullptr; }

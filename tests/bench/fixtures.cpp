@@ -3,29 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
+#include <filesystem>
 #include <new>
 
 namespace {
 
 std::atomic<unsigned> discCount{0}, keyCount{0};
+std::vector<std::string> programPaths;  // of the living discs, the newest last
 
-void removeTree(const std::string& folder) {
-    // Attributes a test set would stop the deletion.
-    SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-        const std::string path = folder + "\\" + found.cFileName;
-        if (std::strcmp(found.cFileName, ".") == 0 || std::strcmp(found.cFileName, "..") == 0) continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            removeTree(path);
-        } else if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) || !DeleteFileA(path.c_str())) {
-            ADD_FAILURE() << "cannot delete " << path << ", error " << GetLastError();
-        }
-    }
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    if (!RemoveDirectoryA(folder.c_str())) ADD_FAILURE() << "cannot remove " << folder << ", error " << GetLastError();
+DWORD WINAPI newestProgramPath(HMODULE, LPSTR buffer, DWORD size) {
+    lstrcpynA(buffer, programPaths.back().c_str(), static_cast<int>(size));
+    return static_cast<DWORD>(programPaths.back().size());
 }
 
 }  // namespace
@@ -38,10 +26,19 @@ void resetProgramState() {
 }
 
 void removeFolderTree(const std::string& folder) {
-    if (GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES) removeTree(folder);
+    // The path is code page 932 bytes, which std::filesystem would not read as such.
+    std::wstring wide(folder.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, folder.data(), int(folder.size()), &wide[0], int(wide.size())));
+    std::error_code error;
+    // Attributes a test set would stop the deletion.
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(wide, error))
+        SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::filesystem::remove_all(wide, error);
+    if (error) ADD_FAILURE() << "cannot remove " << folder << ": " << error.message();
 }
 
-TempDisc::TempDisc() {
+TempDisc::TempDisc() : modulePath_("kernel32.dll", "GetModuleFileNameA", reinterpret_cast<void*>(&newestProgramPath)) {
     const unsigned number = ++discCount;
     char temp[MAX_PATH + 1];
     const DWORD length = GetTempPathA(sizeof temp, temp);
@@ -49,12 +46,12 @@ TempDisc::TempDisc() {
               "-" + std::to_string(number);
     name_ = "SETUP" + std::to_string(number);
     if (!CreateDirectoryA(folder_.c_str(), nullptr)) ADD_FAILURE() << "cannot create " << folder_;
-    modulePath_ = std::make_unique<FakeModulePath>(programPath());
+    programPaths.push_back(path(name_ + ".EXE"));
 }
 
 TempDisc::~TempDisc() {
-    modulePath_.reset();
-    removeTree(folder_);
+    programPaths.pop_back();
+    removeFolderTree(folder_);
 }
 
 void TempDisc::writeSetupFile(const std::vector<std::string>& lines) {

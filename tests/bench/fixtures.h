@@ -3,12 +3,12 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/state.h"
-#include "tests/bench/fakes.h"
+#include "tests/bench/fakes.h"  // the tests of the safety rule take the fakes from here
+#include "tests/bench/imports.h"
 
 // Puts the program state back to all zero, as at the program's start.
 void resetProgramState();
@@ -35,13 +35,12 @@ public:
 
     std::string folder() const { return folder_; }  // without a trailing backslash
     std::string path(const std::string& relativePath) const { return folder_ + "\\" + relativePath; }
-    std::string programPath() const { return path(name_ + ".EXE"); }
     std::string setupFilePath() const { return path(name_ + ".INI"); }
     std::string splashPath(int index) const { return path(name_ + std::to_string(index) + ".BMP"); }
 
 private:
     std::string folder_, name_;  // name_: SETUP<n>
-    std::unique_ptr<FakeModulePath> modulePath_;
+    ImportPatch modulePath_;  // GetModuleFileNameA answers <folder>\<name>.EXE
 };
 
 // A unique key HKCU\Software\<name>, deleted with all below it at the end.

@@ -1,5 +1,7 @@
 #include "tests/bench/messagebox.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cstdio>
 
@@ -26,23 +28,11 @@ std::string readable(const std::string& cp932) {
     return result + "]";
 }
 
-void PrintTo(const RecordedMessageBox& box, std::ostream* out) {
-    *out << "{owner " << static_cast<const void*>(box.owner) << ", " << readable(box.text) << ", caption "
-         << readable(box.caption) << ", flags " << std::hex << box.flags << std::dec << "}";
-}
-
-::testing::AssertionResult sameText(const std::string& actual, const std::string& expected) {
-    if (actual == expected) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "text     " << readable(actual) << "\n  expected " << readable(expected);
-}
-
-::testing::AssertionResult isMessageBox(const RecordedMessageBox& box, HWND owner, const std::string& text,
-                                        const std::string& caption, UINT flags) {
-    if (box.owner == owner && box.text == text && box.caption == caption && box.flags == flags)
-        return ::testing::AssertionSuccess();
-    const RecordedMessageBox expected = {owner, text, caption, flags};
-    return ::testing::AssertionFailure() << "the box " << ::testing::PrintToString(box) << "\n  expected "
-                                         << ::testing::PrintToString(expected);
+std::string readable(const RecordedMessageBox& box) {
+    char owner[32], flags[16];
+    std::snprintf(owner, sizeof owner, "owner %p", static_cast<void*>(box.owner));
+    std::snprintf(flags, sizeof flags, "flags 0x%x", box.flags);
+    return owner + (", caption " + readable(box.caption)) + ", text " + readable(box.text) + ", " + flags;
 }
 
 MessageBoxRecorder::MessageBoxRecorder() {

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <deque>
 #include <functional>
 #include <memory>
@@ -20,7 +18,6 @@ struct RecordedMessageBox {
     std::string text, caption;  // code page 932 bytes
     UINT flags;
 };
-void PrintTo(const RecordedMessageBox& box, std::ostream* out);
 
 class MessageBoxRecorder {
 public:
@@ -42,10 +39,8 @@ private:
     std::unique_ptr<ImportPatch> patch_;
 };
 
-// A code page 932 text as UTF-8 and in hex, for failure messages.
+// A code page 932 text as UTF-8 and, so that no two texts read alike, its
+// bytes in hex: tests compare texts as EXPECT_EQ(readable(a), readable(b)).
 std::string readable(const std::string& cp932);
-
-// Byte-for-byte comparisons that show code page 932 texts readably.
-::testing::AssertionResult sameText(const std::string& actual, const std::string& expected);
-::testing::AssertionResult isMessageBox(const RecordedMessageBox& box, HWND owner, const std::string& text,
-                                        const std::string& caption, UINT flags);
+// A box as one such line: owner, caption, text and flags in hex.
+std::string readable(const RecordedMessageBox& box);
