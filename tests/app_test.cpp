@@ -29,7 +29,8 @@ TEST(EntryTest, RelaunchFormAndTwoCopiesSideBySide) {
     disc.writeFile("SETUP.INI", "[InstallInfo]\r\nGAME_NAME=サンプル\r\n");
     SetEnvironmentVariableA("PROBE_OUT", "OUT");
     PROCESS_INFORMATION copies[3] = {};
-    STARTUPINFOA start = {sizeof start};
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
     for (int i = 0; i < 3; ++i) {
         std::string line = "\"" + disc.path("SETUP.EXE") + "\"" + (i == 0 ? "   probe.exe" : "  ");
         EXPECT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &start, copies + i));
