@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "app/state.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -91,7 +92,11 @@ bool toAnsiText(const wchar_t* text, char* converted, int size) {
     BOOL substituted = FALSE;
     const int length =
         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, converted, size, nullptr, &substituted);
-    if (length == 0 || substituted) {
+    // And back again: a character the conversion took for another is refused too.
+    wchar_t back[kPathSize * 4];
+    if (length == 0 || substituted ||
+        MultiByteToWideChar(CP_ACP, 0, converted, -1, back, static_cast<int>(std::size(back))) == 0 ||
+        lstrcmpW(back, text) != 0) {
         if (size > 0) converted[0] = '\0';
         return false;
     }
