@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 #include <cwchar>
+#include <initializer_list>
 
 #include "checker/console.h"
 #include "checker/discchecker.h"
@@ -143,7 +144,10 @@ bool takeFolder(Problems& problems, const char* option, const wchar_t* value, wc
 
 bool isEmptyOrMissingFolder(const wchar_t* folder) {
     const DWORD attributes = GetFileAttributesW(folder);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    // Not there: it is made when the disc is written, which says so when it cannot be.
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
     wchar_t pattern[kPathSize + 2];
     lstrcpynW(pattern, folder, kPathSize);
@@ -302,8 +306,9 @@ int main() {
         problem(problems, "DISC_FOLDER", {"空のフォルダではありません。SETUPMK は何かのあるフォルダには書きません"});
     }
     const bool haveGame = takeFolder(problems, "GAME_FOLDER", a.gameFolder, options.gameFolder, true);
-    takeFolder(problems, "--program", a.program != nullptr ? a.program : L".", options.programFolder, true);
-    if (a.program == nullptr) {
+    if (a.program != nullptr) {
+        takeFolder(problems, "--program", a.program, options.programFolder, true);
+    } else {
         // SETUPMK's own folder.
         const DWORD length = GetModuleFileNameW(nullptr, options.programFolder, kPathSize);
         wchar_t* slash = length > 0 && length < kPathSize ? std::wcsrchr(options.programFolder, L'\\') : nullptr;
