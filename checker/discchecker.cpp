@@ -717,30 +717,6 @@ void checkPrograms(Check& check) {
     }
 }
 
-const char* splashProblemText(SplashProblem problem) {
-    switch (problem) {
-    case SplashProblem::none:
-        return "";
-    case SplashProblem::unreadable:
-        return "開けないか、読めません";
-    case SplashProblem::notBitmap:
-        return "BMP ファイルではありません (「BM」で始まるファイルヘッダがありません)";
-    case SplashProblem::sizeField:
-        return "ファイルヘッダのサイズ欄がファイルの大きさと合いません";
-    case SplashProblem::infoHeader:
-        return "情報ヘッダが 40 バイトの BITMAPINFOHEADER (1 プレーン) ではありません";
-    case SplashProblem::notBottomUp:
-        return "幅と高さが正ではありません (下から上へ並ぶ行が必要です)";
-    case SplashProblem::compressed:
-        return "圧縮されています (無圧縮 BI_RGB のみ表示します)";
-    case SplashProblem::colourFormat:
-        return "16、24、32 ビットのいずれでもないか、カラーテーブルがあります";
-    case SplashProblem::truncated:
-        return "画素データがファイルに収まっていません";
-    }
-    return "";
-}
-
 void checkSplashFiles(Check& check) {
     char basePath[256];
     if (!splashBasePath(check.programPath, basePath)) return;
@@ -788,6 +764,30 @@ bool openDisc(Check& check, const char* discFolder) {
 }
 
 }  // namespace
+
+const char* splashProblemText(SplashProblem problem) {
+    switch (problem) {
+    case SplashProblem::none:
+        return "";
+    case SplashProblem::unreadable:
+        return "開けないか、読めません";
+    case SplashProblem::notBitmap:
+        return "BMP ファイルではありません (「BM」で始まるファイルヘッダがありません)";
+    case SplashProblem::sizeField:
+        return "ファイルヘッダのサイズ欄がファイルの大きさと合いません";
+    case SplashProblem::infoHeader:
+        return "情報ヘッダが 40 バイトの BITMAPINFOHEADER (1 プレーン) ではありません";
+    case SplashProblem::notBottomUp:
+        return "幅と高さが正ではありません (下から上へ並ぶ行が必要です)";
+    case SplashProblem::compressed:
+        return "圧縮されています (無圧縮 BI_RGB のみ表示します)";
+    case SplashProblem::colourFormat:
+        return "16、24、32 ビットのいずれでもないか、カラーテーブルがあります";
+    case SplashProblem::truncated:
+        return "画素データがファイルに収まっていません";
+    }
+    return "";
+}
 
 DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context) {
     Check check = {};

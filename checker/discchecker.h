@@ -2,6 +2,7 @@
 // and reports every mistake a user would otherwise meet only while installing.
 #pragma once
 
+#include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 
 enum class Severity { error, warning };
@@ -24,3 +25,6 @@ enum class DiscVerdict {
 // find its files, and hands each finding to sink. Uses the program state for
 // the description file, as the program does.
 DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context);
+
+// Why SETUP.EXE does not show a splash file, in words (code page 932).
+const char* splashProblemText(SplashProblem problem);

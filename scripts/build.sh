@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds the shipped 32-bit program (build/i686) and the 64-bit build of the
 # same source with its tests (build/x86_64). Each lays out its sample disc in
-# build/<target>/disc.
+# build/<target>/disc with the 64-bit SETUPMK.EXE, so that build comes first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-for target in i686 x86_64; do
+for target in x86_64 i686; do
     if [ ! -f "build/$target/build.ninja" ]; then
         cmake -S . -B "build/$target" -G Ninja -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-$target-w64-mingw32.cmake" >/dev/null

@@ -1,32 +1,50 @@
 #!/usr/bin/env python3
-"""Lays out the sample CD-ROM image.
+"""Lays out the sample CD-ROM image through SETUPMK.EXE, from the sample game
+folder it puts together first.
 
-    make-disc.py --out DIR --setup SETUP.EXE --dsetup DSETUP.dll --game GAME.EXE
-                 --dxsetup DXSETUP.EXE --ini SETUP.INI --readme README.TXT --splash SPLASHDIR
+    make-disc.py --out DIR --maker SETUPMK.EXE --program FOLDER --game GAME.EXE
+                 --dxsetup DXSETUP.EXE --readme README.TXT --splash SPLASHDIR [--allow CHECK]...
 
-DIR is rebuilt from nothing on every run: the image is put together beside it
+The sample game folder, the game as it stands after the install, is rebuilt
+in DIR.game:
+
+    GAME.EXE  GAME.DAT  README.TXT  OPENING.DAT  BGM/TRACK01.WAV  BGM/TRACK02.WAV
+
+SETUPMK.EXE (run under Wine by scripts/setupmk.sh) makes the disc from it with
+SETUP.EXE and DSETUP.dll from FOLDER, the splash bitmaps and DXSETUP.EXE as the
+runtime's setup program, and checks it; any finding but those allowed fails
+the build (the 64-bit build's disc carries 64-bit programs, which the check
+names). DIR is rebuilt from nothing on every run: the disc is made beside it
 and swapped in at the end, so a failed run leaves no half-made disc behind.
 
-    DIR/SETUP.EXE  DSETUP.dll  SETUP.INI  SETUP0.BMP .. SETUP3.BMP
-    DIR/DATA/GAME.EXE  GAME.DAT  TRACK01.WAV  TRACK02.WAV  README.TXT  OPENING.DAT  DXSETUP.EXE
-
-The text files are kept in UTF-8 in the repository and written here in code
-page 932 with CRLF line ends, as the installer and the game read them. GAME.DAT
-and the two WAV tracks are generated here; integer-only arithmetic keeps them
-byte-for-byte the same on every host.
+README.TXT is kept in UTF-8 in the repository and written in code page 932
+with CRLF line ends, as the game shows it. GAME.DAT and the two WAV tracks are
+generated here; integer-only arithmetic keeps them byte-for-byte the same on
+every host.
 """
 
 import argparse
-import configparser
 import hashlib
+import json
 import os
 import shutil
 import struct
+import subprocess
 import sys
 import wave
 
-DATA_DIR = "DATA"
 SPLASH_NAMES = [f"SETUP{i}.BMP" for i in range(4)]
+SCRIPTS = os.path.dirname(os.path.abspath(__file__))
+
+# What SETUPMK is told about the sample game: its name, program, install
+# folder and record key, and its two Start-menu shortcuts.
+GAME_NAME = "サンプルアドベンチャー"
+MAKER_OPTIONS = [
+    "--name", GAME_NAME, "--exe", "GAME.EXE", "--dir", "SampleAdventure", "--reg", "SampleAdventure",
+    "--shortcut-folder", GAME_NAME,
+    "--shortcut", f"{GAME_NAME}=GAME.EXE", "--description", "ゲームを起動します",
+    "--shortcut", "お読みください=README.TXT", "--icon", "GAME.EXE,1",
+]
 
 
 class DiscError(Exception):
@@ -230,107 +248,62 @@ def write_wav(path, samples):
         w.writeframes(struct.pack(f"<{len(samples)}h", *samples))
 
 
-# --- checks on the inputs and the result ---------------------------------------------
-
-def check_splash(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    if len(data) < 54 or data[:2] != b"BM" or struct.unpack_from("<I", data, 2)[0] != len(data):
-        raise DiscError(f"{path}: not a bitmap file whose header gives its own size")
-
-
-def check_copy_list(disc_dir, ini_bytes):
-    """Every file SETUP.INI copies must be on the disc, and every shortcut must
-    point at something the copy list installs."""
-    parser = configparser.ConfigParser(interpolation=None, strict=True)
-    parser.optionxform = str  # keys are case-sensitive to the installer's reader
-    parser.read_string(ini_bytes.decode("cp932"))
-    if not parser.has_section("InstallInfo"):
-        raise DiscError("SETUP.INI has no [InstallInfo] section")
-    info = parser["InstallInfo"]
-    if not info.get("GAME_NAME"):
-        raise DiscError("SETUP.INI has no GAME_NAME")
-    copy_dir = info.get("COPYDIR", "")
-    installed = set()
-    subfolder = ""
-    index = 0
-    while f"COPYFILE_{index:03d}" in info:
-        entry = info[f"COPYFILE_{index:03d}"]
-        index += 1
-        if entry == "":
-            continue
-        if entry == "\\":
-            subfolder = ""
-        elif entry.startswith("\\"):
-            subfolder = entry[1:] + "\\"
-        else:
-            on_disc = os.path.join(disc_dir, *(copy_dir + entry).split("\\"))
-            if not os.path.isfile(on_disc):
-                raise DiscError(f"SETUP.INI copies {copy_dir + entry}, which is not on the disc")
-            installed.add((subfolder + entry).upper())
-    if index == 0:
-        raise DiscError("SETUP.INI copies nothing")
-    index = 0
-    while f"SHORTCATDIR_{index:02d}" in info:
-        target = info.get(f"SHORTCATFILE_{index:02d}", "")
-        if target.upper() not in installed:
-            raise DiscError(f"shortcut {index:02d} points at {target!r}, which is not installed")
-        icon = info.get(f"SHORTCATICON_{index:02d}")
-        if icon is not None:
-            folder = target.rpartition("\\")[0]
-            if ((folder + "\\" if folder else "") + icon).upper() not in installed:
-                raise DiscError(f"shortcut {index:02d} takes its icon from {icon!r}, which is not installed")
-        index += 1
-
-
 # --- putting it together ---------------------------------------------------------------
 
-def build(args, stage):
-    data = os.path.join(stage, DATA_DIR)
-    os.makedirs(data)
-
-    shutil.copyfile(args.setup, os.path.join(stage, "SETUP.EXE"))
-    shutil.copyfile(args.dsetup, os.path.join(stage, "DSETUP.dll"))
-    ini = to_disc_text(args.ini)
-    with open(os.path.join(stage, "SETUP.INI"), "wb") as f:
-        f.write(ini)
-    for name in SPLASH_NAMES:
-        source = os.path.join(args.splash, name)
-        check_splash(source)
-        shutil.copyfile(source, os.path.join(stage, name))
-
-    shutil.copyfile(args.game, os.path.join(data, "GAME.EXE"))
-    with open(os.path.join(data, "GAME.DAT"), "wb") as f:
+def make_game_folder(args, game):
+    """The sample game as it stands after the install."""
+    os.makedirs(os.path.join(game, "BGM"))
+    shutil.copyfile(args.game, os.path.join(game, "GAME.EXE"))
+    with open(os.path.join(game, "GAME.DAT"), "wb") as f:
         f.write(game_data())
     for name, track in TRACKS.items():
-        write_wav(os.path.join(data, name), track_samples(track))
-    with open(os.path.join(data, "README.TXT"), "wb") as f:
+        write_wav(os.path.join(game, "BGM", name), track_samples(track))
+    with open(os.path.join(game, "README.TXT"), "wb") as f:
         f.write(to_disc_text(args.readme))
-    write_opening(os.path.join(data, "OPENING.DAT"))
+    write_opening(os.path.join(game, "OPENING.DAT"))
+
+
+def build(args, game, runtime, stage):
+    make_game_folder(args, game)
     # The runtime's setup program lies in the source folder, which DSETUP.dll
     # is given as its root.
-    shutil.copyfile(args.dxsetup, os.path.join(data, "DXSETUP.EXE"))
-
-    check_copy_list(stage, ini)
+    os.makedirs(runtime)
+    shutil.copyfile(args.dxsetup, os.path.join(runtime, "DXSETUP.EXE"))
+    splash = []
+    for slot, name in enumerate(SPLASH_NAMES):
+        splash += ["--splash", f"{slot}={os.path.join(args.splash, name)}"]
+    command = [os.path.join(SCRIPTS, "setupmk.sh"), "--json", *MAKER_OPTIONS, "--directx", runtime, *splash,
+               "--program", args.program, game, stage]
+    done = subprocess.run(command, env=dict(os.environ, SETUPMK_EXE=os.path.abspath(args.maker)),
+                          capture_output=True, text=True)
+    try:
+        report = json.loads(done.stdout)
+    except ValueError:
+        report = {"findings": []}
+    unexpected = [f for f in report["findings"] if f["check"] not in args.allow]
+    if done.returncode not in (0, 1) or unexpected:
+        raise DiscError(f"SETUPMK ended with {done.returncode}:\n{done.stdout}{done.stderr}")
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description="Lay out the sample CD-ROM image.")
     parser.add_argument("--out", required=True, help="the disc folder, rebuilt from nothing")
-    parser.add_argument("--setup", required=True, help="the built SETUP.EXE")
-    parser.add_argument("--dsetup", required=True, help="the built stand-in DSETUP.dll")
+    parser.add_argument("--maker", required=True, help="a SETUPMK.EXE that runs under 64-bit Wine")
+    parser.add_argument("--program", required=True, help="the folder of the built SETUP.EXE and DSETUP.dll")
     parser.add_argument("--game", required=True, help="the built GAME.EXE")
     parser.add_argument("--dxsetup", required=True, help="the built stand-in DXSETUP.EXE")
-    parser.add_argument("--ini", required=True, help="SETUP.INI, UTF-8")
     parser.add_argument("--readme", required=True, help="README.TXT, UTF-8")
     parser.add_argument("--splash", required=True, help="folder holding SETUP0.BMP .. SETUP3.BMP")
+    parser.add_argument("--allow", action="append", default=[],
+                        help="a finding of SETUPMK's check that does not fail the build (repeatable)")
     args = parser.parse_args(argv[1:])
 
     out = os.path.abspath(args.out)
-    stage = out + ".new"
-    shutil.rmtree(stage, ignore_errors=True)
+    game, runtime, stage = out + ".game", out + ".directx", out + ".new"
+    for folder in (game, runtime, stage):
+        shutil.rmtree(folder, ignore_errors=True)
     try:
-        build(args, stage)
+        build(args, game, runtime, stage)
     except (DiscError, OSError) as e:
         shutil.rmtree(stage, ignore_errors=True)
         print(f"make-disc: {e}", file=sys.stderr)

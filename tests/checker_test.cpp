@@ -30,10 +30,10 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         {{{"COPYFILE_009", "GAME.DAT"}}, "error copy-gap COPYFILE_008"},
         {{{"COPYFILE_7", "GAME.DAT"}}, "error key-never-read COPYFILE_7"},
         {{{"SHORTCUTDIR_02", "X"}}, "warning unknown-key SHORTCUTDIR_02"},
-        {{{"COPYFILE_000", "\\"}, {"COPYFILE_007", "GAME.EXE"}}, "error first-entry COPYFILE_000"},
+        {{{"COPYFILE_000", "\\"}, {"COPYFILE_008", "GAME.EXE"}}, "error first-entry COPYFILE_000"},
         {{{"COPYFILE_007", ""}, {"COPYFILE_008", "GAME.DAT"}}, "warning empty-entry COPYFILE_007"},
-        {{}, "error missing-file COPYFILE_004", [](TempDisc& d) { DeleteFileA(d.path("DATA\\TRACK02.WAV").c_str()); }},
-        {{}, "warning case-mismatch COPYFILE_006", [](TempDisc& d) {
+        {{}, "error missing-file COPYFILE_006", [](TempDisc& d) { DeleteFileA(d.path("DATA\\TRACK02.WAV").c_str()); }},
+        {{}, "warning case-mismatch COPYFILE_003", [](TempDisc& d) {
              DeleteFileA(d.path("DATA\\README.TXT").c_str());
              d.writeFile("DATA\\Readme.txt", "readme");
          }},

@@ -1,0 +1,54 @@
+// What the two console tools share: their command line, and their report of
+// findings, one line each in the console's code page or JSON in UTF-8, with a
+// summary and the exit code.
+#pragma once
+
+#include <windows.h>
+
+#include "checker/discchecker.h"
+
+constexpr int kExitClean = 0;
+constexpr int kExitErrors = 1;
+constexpr int kExitUnusable = 2;  // bad arguments, or input that cannot be read
+
+struct Report {
+    HANDLE handle;
+    bool json;
+    UINT codePage;     // of the console, for the text form
+    const char* tool;  // "SETUPCHK", named in the summary
+    unsigned errors;
+    unsigned warnings;
+    bool begun;        // the JSON head is written
+};
+
+Report openReport(const char* tool);
+
+// The arguments as the user typed them, in UTF-16 (argument 0 the program);
+// nullptr when there are none to be had. Free with LocalFree.
+wchar_t** readArguments(int& count);
+
+// Handles --json, --help and /?; false for any other argument.
+bool takeReportOption(const wchar_t* argument, Report& report, bool& help);
+
+// text in the ANSI code page, which the program's calls read (932 under the
+// Japanese locale); false when it does not fit or holds a character that code
+// page lacks: nothing is substituted, not even by a similar character.
+bool toAnsiText(const wchar_t* text, char* converted, int size);
+template <int N>
+bool toAnsiText(const wchar_t* text, char (&converted)[N]) { return toAnsiText(text, converted, N); }
+
+// The usage text (code page 932): to standard error after a wrong command line.
+void printUsage(const Report& report, const char* usage, bool wrongCommandLine);
+
+// Opens the JSON form's findings with the folder concerned; nothing in text form.
+void beginReport(Report& report, const char* folder);
+
+// A FindingSink; context is the Report.
+void printFinding(const Finding& finding, void* context);
+
+// Reports one error of the tool itself in the findings' form.
+void printError(Report& report, const char* check, const char* key, const char* problem);
+
+// Ends the report with its summary; returns the exit code: kExitUnusable when
+// unusable, else by the errors counted.
+int finishReport(Report& report, bool unusable);

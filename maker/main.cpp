@@ -1,0 +1,375 @@
+// SETUPMK.EXE: makes a whole disc from a game folder in one command, then
+// checks it with SETUPCHK's rules and reports in SETUPCHK's form. Exit code 0
+// for a disc without errors, 1 for a disc written with errors, 2 for bad
+// arguments or unreadable input, when nothing is written.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <cwchar>
+#include <initializer_list>
+
+#include "checker/console.h"
+#include "checker/discchecker.h"
+#include "maker/maker.h"
+#include "setupdata/installrecord.h"
+#include "setupdata/safefolder.h"
+#include "setupdata/text.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "使い方: SETUPMK.EXE --name ゲーム名 --exe ファイル [--dir 名前] [--reg 名前]\r\n"
+    "                   [--shortcut 名前=ファイル [--description 説明] [--icon ファイル[,番号]]]...\r\n"
+    "                   [--shortcut-folder 名前] [--directx フォルダ] [--splash N=BMPファイル]...\r\n"
+    "                   [--program フォルダ] [--json] ゲームのフォルダ ディスクのフォルダ\r\n"
+    "ディスクのフォルダは無いか空でなければなりません。\r\n";
+
+// Registry keys that the platform or other programs own: one uninstall would
+// delete every value in them.
+constexpr const char* kOwnedRegistryKeys[] = {"Microsoft", "Classes", "Policies", "Wow6432Node", "Wine"};
+
+struct Arguments {
+    const wchar_t* name = nullptr;
+    const wchar_t* exe = nullptr;
+    const wchar_t* dir = nullptr;
+    const wchar_t* reg = nullptr;
+    const wchar_t* shortcutFolder = nullptr;
+    const wchar_t* directx = nullptr;
+    const wchar_t* program = nullptr;
+    const wchar_t* splash[4] = {};
+    const wchar_t* gameFolder = nullptr;
+    const wchar_t* discFolder = nullptr;
+    // --shortcut, --description and --icon in order: each of the latter two
+    // belongs to the --shortcut before it.
+    const wchar_t* shortcutArguments[3 * 100][2] = {};
+    int shortcutArgumentCount = 0;
+};
+
+// Reads the command line; false when it is wrong.
+bool parseArguments(wchar_t** argv, int argc, Arguments& a, Report& report, bool& help) {
+    for (int i = 1; i < argc; ++i) {
+        const wchar_t* arg = argv[i];
+        if (takeReportOption(arg, report, help)) continue;
+        if (arg[0] != L'-') {
+            if (a.gameFolder == nullptr) {
+                a.gameFolder = arg;
+            } else if (a.discFolder == nullptr) {
+                a.discFolder = arg;
+            } else {
+                return false;
+            }
+            continue;
+        }
+        if (i + 1 >= argc) return false;
+        const wchar_t* value = argv[++i];
+        const wchar_t** single = nullptr;
+        if (lstrcmpW(arg, L"--name") == 0) single = &a.name;
+        if (lstrcmpW(arg, L"--exe") == 0) single = &a.exe;
+        if (lstrcmpW(arg, L"--dir") == 0) single = &a.dir;
+        if (lstrcmpW(arg, L"--reg") == 0) single = &a.reg;
+        if (lstrcmpW(arg, L"--shortcut-folder") == 0) single = &a.shortcutFolder;
+        if (lstrcmpW(arg, L"--directx") == 0) single = &a.directx;
+        if (lstrcmpW(arg, L"--program") == 0) single = &a.program;
+        if (single != nullptr) {
+            if (*single != nullptr) return false;
+            *single = value;
+        } else if (lstrcmpW(arg, L"--splash") == 0) {
+            const int slot = value[0] - L'0';
+            if (slot < 0 || slot > 3 || value[1] != L'=' || value[2] == L'\0' || a.splash[slot] != nullptr) return false;
+            a.splash[slot] = value + 2;
+        } else if (lstrcmpW(arg, L"--shortcut") == 0 || lstrcmpW(arg, L"--description") == 0 ||
+                   lstrcmpW(arg, L"--icon") == 0) {
+            const bool belongs = lstrcmpW(arg, L"--shortcut") == 0 || a.shortcutArgumentCount > 0;
+            if (!belongs || a.shortcutArgumentCount == static_cast<int>(std::size(a.shortcutArguments))) return false;
+            a.shortcutArguments[a.shortcutArgumentCount][0] = arg;
+            a.shortcutArguments[a.shortcutArgumentCount++][1] = value;
+        } else {
+            return false;
+        }
+    }
+    return help || (a.name != nullptr && a.exe != nullptr && a.gameFolder != nullptr && a.discFolder != nullptr);
+}
+
+// The problems of a made disc's inputs: each is told, and any means that
+// nothing is written.
+struct Problems {
+    Report& report;
+    bool any;
+};
+
+void problem(Problems& problems, const char* key, std::initializer_list<const char*> parts) {
+    char text[1024];
+    joinText(text, parts);
+    printError(problems.report, "argument", key, text);
+    problems.any = true;
+}
+
+// An option's text in code page 932 that the profile reader gives back unchanged.
+bool takeText(Problems& problems, const char* option, const wchar_t* value, char* text, int size) {
+    if (!toAnsiText(value, text, size)) {
+        problem(problems, option, {"長すぎるか、コードページ 932 で表せない文字を含みます"});
+        return false;
+    }
+    if (text[0] == '\0' || !survivesAsValue(text)) {
+        problem(problems, option, {"空か、前後に空白があるか、引用符で囲まれていて、SETUP.EXE にはそのまま読まれません"});
+        return false;
+    }
+    return true;
+}
+template <int N>
+bool takeText(Problems& problems, const char* option, const wchar_t* value, char (&text)[N]) {
+    return takeText(problems, option, value, text, N);
+}
+
+// A folder argument in full, which must exist unless it is the disc's.
+bool takeFolder(Problems& problems, const char* option, const wchar_t* value, wchar_t (&folder)[kPathSize],
+                bool mustExist) {
+    const DWORD length = GetFullPathNameW(value, kPathSize, folder, nullptr);
+    if (length == 0 || length >= kPathSize) {
+        problem(problems, option, {"フォルダのパスが長すぎます"});
+        return false;
+    }
+    // No trailing backslash: paths are composed below it.
+    const size_t end = std::wcslen(folder);
+    if (end > 3 && folder[end - 1] == L'\\') folder[end - 1] = L'\0';
+    const DWORD attributes = GetFileAttributesW(folder);
+    if (mustExist && (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)) {
+        problem(problems, option, {"フォルダがないか、読めません"});
+        return false;
+    }
+    return true;
+}
+
+bool isEmptyOrMissingFolder(const wchar_t* folder) {
+    const DWORD attributes = GetFileAttributesW(folder);
+    // Not there: it is made when the disc is written, which says so when it cannot be.
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    wchar_t pattern[kPathSize + 2];
+    lstrcpynW(pattern, folder, kPathSize);
+    lstrcatW(pattern, L"\\*");
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    bool empty = true;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more && empty; more = FindNextFileW(search, &found)) {
+        empty = lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0;
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    return empty;
+}
+
+bool isOwnedRegistryKey(const char* regName) {
+    for (const char* owned : kOwnedRegistryKeys) {
+        const int length = lstrlenA(owned);
+        if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, regName, -1, owned, -1) == CSTR_EQUAL ||
+            (lstrlenA(regName) > length && regName[length] == '\\' &&
+             CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, regName, length, owned, length) == CSTR_EQUAL))
+            return true;
+    }
+    return false;
+}
+
+// An installed file named by an option, relative to the install folder.
+int takeInstalledFile(Problems& problems, const char* option, const wchar_t* value, const std::vector<TreeItem>& game) {
+    char name[kPathSize];
+    if (!takeText(problems, option, value, name)) return -1;
+    const int item = findItem(game, name);
+    if (item < 0 || game[static_cast<size_t>(item)].folder) {
+        problem(problems, option, {name, " はゲームのフォルダにあるファイルではありません"});
+        return -1;
+    }
+    return item;
+}
+
+void takeShortcuts(Problems& problems, const Arguments& a, const std::vector<TreeItem>& game, int exe,
+                   MakerOptions& options) {
+    for (int i = 0; i < a.shortcutArgumentCount; ++i) {
+        const wchar_t* option = a.shortcutArguments[i][0];
+        const wchar_t* value = a.shortcutArguments[i][1];
+        if (lstrcmpW(option, L"--shortcut") == 0) {
+            ShortcutOption shortcut = {};
+            wchar_t name[kPathSize];
+            const wchar_t* equals = std::wcschr(value, L'=');
+            lstrcpynW(name, value, equals != nullptr ? static_cast<int>(std::min<size_t>(equals - value + 1, kPathSize)) : 1);
+            const int target = equals != nullptr ? takeInstalledFile(problems, "--shortcut", equals + 1, game) : -1;
+            if (equals == nullptr) problem(problems, "--shortcut", {"名前=ファイル の形で指定してください"});
+            if (takeText(problems, "--shortcut", name, shortcut.name) && !isPlainName(shortcut.name)) {
+                problem(problems, "--shortcut", {shortcut.name, " はショートカットの名前に使えません"});
+            }
+            if (target >= 0) copyText(shortcut.target, game[static_cast<size_t>(target)].name);
+            options.shortcuts.push_back(shortcut);
+        } else if (lstrcmpW(option, L"--description") == 0) {
+            takeText(problems, "--description", value, options.shortcuts.back().description);
+        } else {
+            wchar_t file[kPathSize];
+            lstrcpynW(file, value, kPathSize);
+            wchar_t* comma = std::wcsrchr(file, L',');
+            if (comma != nullptr) {
+                *comma = L'\0';
+                options.shortcuts.back().iconNumber = static_cast<int>(std::wcstol(comma + 1, nullptr, 10));
+            }
+            ShortcutOption& shortcut = options.shortcuts.back();
+            const int icon = takeInstalledFile(problems, "--icon", file, game);
+            if (icon < 0) continue;
+            copyText(shortcut.icon, game[static_cast<size_t>(icon)].name);
+            // SHORTCATICON is read from the target's folder.
+            const char* targetName = findLastBackslash(shortcut.target);
+            const size_t folderLength = targetName != nullptr ? static_cast<size_t>(targetName - shortcut.target + 1) : 0;
+            if (shortcut.target[0] != '\0' &&
+                (std::strlen(shortcut.icon) <= folderLength ||
+                 CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, shortcut.icon, static_cast<int>(folderLength),
+                                shortcut.target, static_cast<int>(folderLength)) != CSTR_EQUAL)) {
+                problem(problems, "--icon", {shortcut.icon, " がショートカットの対象と同じフォルダかその下にありません"});
+            }
+        }
+    }
+    if (options.shortcuts.empty()) {
+        ShortcutOption shortcut = {};
+        copyText(shortcut.name, options.gameName);
+        copyText(shortcut.target, game[static_cast<size_t>(exe)].name);
+        if (!isPlainName(shortcut.name)) {
+            problem(problems, "--shortcut", {"ゲーム名はショートカットの名前に使えません。--shortcut で名前を指定してください"});
+        }
+        options.shortcuts.push_back(shortcut);
+    }
+}
+
+void takeNames(Problems& problems, const Arguments& a, MakerOptions& options) {
+    if (takeText(problems, "--name", a.name, options.gameName) &&
+        std::strlen(options.gameName) >= sizeof programState.gameName) {
+        problem(problems, "--name", {"255 バイトを超えます"});
+    }
+    // The install folder's last level: the game folder's own name by default.
+    const wchar_t* lastSlash = std::wcsrchr(options.gameFolder, L'\\');
+    if (takeText(problems, "--dir", a.dir != nullptr ? a.dir : lastSlash != nullptr ? lastSlash + 1 : options.gameFolder,
+                 options.defaultDir) &&
+        !isPlainName(options.defaultDir)) {
+        problem(problems, "--dir", {options.defaultDir, " はインストール先のフォルダ名に使えません (一段の名前のみ)"});
+    }
+    if (a.reg != nullptr ? takeText(problems, "--reg", a.reg, options.regName)
+                         : copyText(options.regName, options.defaultDir)) {
+        if (!isAcceptableRelativePath(options.regName) || std::strlen(options.regName) > kMaxRegName ||
+            isOwnedRegistryKey(options.regName)) {
+            problem(problems, "--reg", {options.regName, " は記録のキー名に使えません (Microsoft などの既存のキー、250 バイト超、空の段)"});
+        }
+    }
+    if (a.shortcutFolder != nullptr ? takeText(problems, "--shortcut-folder", a.shortcutFolder, options.shortcutFolder)
+                                    : copyText(options.shortcutFolder, options.gameName)) {
+        if (!isAcceptableRelativePath(options.shortcutFolder)) {
+            problem(problems, "--shortcut-folder", {options.shortcutFolder, " はショートカットのフォルダに使えません"});
+        }
+    }
+}
+
+void takeSplashFiles(Problems& problems, const Arguments& a, MakerOptions& options) {
+    for (int slot = 0; slot < 4; ++slot) {
+        if (a.splash[slot] == nullptr) continue;
+        char path[kPathSize];
+        void* block = nullptr;
+        const DWORD length = GetFullPathNameW(a.splash[slot], kPathSize, options.splash[slot], nullptr);
+        const bool named = length > 0 && length < kPathSize && toAnsiText(options.splash[slot], path);
+        const SplashProblem why = named ? loadSplashFile(path, block) : SplashProblem::unreadable;
+        if (block != nullptr) GlobalFree(block);
+        if (why != SplashProblem::none) problem(problems, "--splash", {"SETUP.EXE はこのビットマップを表示しません: ", splashProblemText(why)});
+    }
+}
+
+}  // namespace
+
+int main() {
+    Report report = openReport("SETUPMK");
+    int argc = 0;
+    wchar_t** argv = readArguments(argc);
+    static Arguments a;
+    bool help = false;
+    if (argv == nullptr || !parseArguments(argv, argc, a, report, help) || help) {
+        printUsage(report, kUsage, !help);
+        return help ? kExitClean : kExitUnusable;
+    }
+
+    static MakerOptions options;
+    Problems problems = {report, false};
+    // The program's calls read every name in the ANSI code page.
+    if (GetACP() != 932) {
+        problem(problems, "ANSI", {"コードページが 932 ではありません。日本語のロケールで実行してください"});
+        return finishReport(report, true);
+    }
+    takeFolder(problems, "DISC_FOLDER", a.discFolder, options.discFolder, false);
+    char discFolder[kPathSize] = "";
+    toAnsiText(options.discFolder, discFolder);
+    beginReport(report, discFolder);
+    if (!problems.any && !isEmptyOrMissingFolder(options.discFolder)) {
+        problem(problems, "DISC_FOLDER", {"空のフォルダではありません。SETUPMK は何かのあるフォルダには書きません"});
+    }
+    const bool haveGame = takeFolder(problems, "GAME_FOLDER", a.gameFolder, options.gameFolder, true);
+    if (a.program != nullptr) {
+        takeFolder(problems, "--program", a.program, options.programFolder, true);
+    } else {
+        // SETUPMK's own folder.
+        const DWORD length = GetModuleFileNameW(nullptr, options.programFolder, kPathSize);
+        wchar_t* slash = length > 0 && length < kPathSize ? std::wcsrchr(options.programFolder, L'\\') : nullptr;
+        if (slash != nullptr) *slash = L'\0';
+    }
+    for (const wchar_t* program : {L"\\SETUP.EXE", L"\\DSETUP.dll"}) {
+        wchar_t path[kPathSize + 16];
+        lstrcpynW(path, options.programFolder, kPathSize);
+        lstrcatW(path, program);
+        if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) {
+            char name[32];
+            toAnsiText(program + 1, name);
+            problem(problems, "--program", {name, " がありません"});
+        }
+    }
+    if (a.directx != nullptr) takeFolder(problems, "--directx", a.directx, options.directxFolder, true);
+    takeNames(problems, a, options);
+    takeSplashFiles(problems, a, options);
+
+    // The game tree: names that cannot go on the disc are errors of the disc.
+    std::vector<TreeItem> game;
+    if (haveGame && !readTree(options.gameFolder, game, printFinding, &report)) {
+        problem(problems, "GAME_FOLDER", {"フォルダを読めません"});
+    }
+    const int exe = haveGame ? takeInstalledFile(problems, "--exe", a.exe, game) : -1;
+    if (exe >= 0) copyText(options.exeName, game[static_cast<size_t>(exe)].name);
+    // The installed-copy check looks for the first entry in the install folder itself.
+    int first = exe >= 0 && game[static_cast<size_t>(exe)].parent < 0 ? exe : -1;
+    for (size_t i = 0; first < 0 && i < game.size(); ++i) {
+        if (!game[i].folder && game[i].parent < 0) first = static_cast<int>(i);
+    }
+    if (exe >= 0 && first < 0) {
+        problem(problems, "GAME_FOLDER", {"直下にファイルがありません。インストール済みの判定にはインストール先直下のファイルが要ります"});
+    }
+    if (exe >= 0) takeShortcuts(problems, a, game, exe, options);
+    ULONGLONG total = 0;
+    for (const TreeItem& item : game) total += item.size;
+    if (total >= (1ull << 32)) problem(problems, "GAME_FOLDER", {"4 GiB 以上あり、SETUP.EXE は必要な容量を数えられません"});
+
+    // The runtime's files go into the source folder as they are; any name that cannot is the input's fault.
+    std::vector<TreeItem> directx;
+    if (options.directxFolder[0] != L'\0') {
+        const unsigned before = report.errors;
+        if (!readTree(options.directxFolder, directx, printFinding, &report) || report.errors != before) {
+            problem(problems, "--directx", {"フォルダを読めないか、ディスクに入れられない名前があります"});
+        }
+    }
+    char key[kPathSize];
+    const char* why = problems.any ? nullptr : layoutProblem(options, game, directx, key);
+    if (why != nullptr) problem(problems, key, {why});
+    LocalFree(argv);
+    if (problems.any) return finishReport(report, true);
+
+    const std::vector<ListEntry> list = planCopyList(game, first);
+    wchar_t failedPath[kPathSize];
+    if (!writeDisc(options, game, directx, list, failedPath)) {
+        char shown[kPathSize];
+        if (!toAnsiText(failedPath, shown)) copyText(shown, "DISC_FOLDER");
+        problem(problems, shown, {"書き込めません。ディスクのフォルダには何も残していません"});
+        return finishReport(report, true);
+    }
+    checkDisc(discFolder, printFinding, &report);
+    return finishReport(report, false);
+}

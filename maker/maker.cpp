@@ -1,0 +1,424 @@
+#include "maker/maker.h"
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <iterator>
+
+#include "checker/console.h"
+#include "setupdata/safefolder.h"
+#include "setupdata/setupfile.h"
+#include "setupdata/text.h"
+
+namespace {
+
+constexpr wchar_t kSourceFolder[] = L"DATA";
+constexpr char kCopyDir[] = "DATA\\";
+
+// dest = the parts; false, and dest empty, when they do not fit.
+bool joinWide(wchar_t (&dest)[kPathSize], std::initializer_list<const wchar_t*> parts) {
+    size_t length = 0;
+    for (const wchar_t* part : parts) {
+        const size_t partLength = static_cast<size_t>(lstrlenW(part));
+        if (length + partLength >= kPathSize) {
+            dest[0] = L'\0';
+            return false;
+        }
+        std::memcpy(dest + length, part, partLength * sizeof(wchar_t));
+        length += partLength;
+    }
+    dest[length] = L'\0';
+    return true;
+}
+
+template <size_t N>
+void copyWide(wchar_t (&dest)[N], const wchar_t* src) {
+    lstrcpynW(dest, src, static_cast<int>(N));
+}
+
+void report(FindingSink sink, void* context, const char* check, const char* key, const char* problem) {
+    Finding finding;
+    finding.severity = Severity::error;
+    finding.check = check;
+    copyTextCut(finding.key, key);
+    copyTextCut(finding.problem, problem);
+    sink(finding, context);
+}
+
+// A name that cannot be had in code page 932 is shown with "?" for what it lacks.
+void shownName(const wchar_t* name, char (&shown)[kPathSize]) {
+    if (WideCharToMultiByte(932, 0, name, -1, shown, kPathSize, "?", nullptr) == 0) copyText(shown, "?");
+}
+
+// Whether path lies below folder, in any case.
+bool isBelow(const char* path, const char* folder) {
+    const int length = lstrlenA(folder);
+    return lstrlenA(path) > length && path[length] == '\\' &&
+           CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, path, length, folder, length) == CSTR_EQUAL;
+}
+
+bool lessByName(const TreeItem& a, const TreeItem& b) { return lstrcmpiA(a.name, b.name) < 0; }
+
+const char* lastName(const char* path) {
+    const char* backslash = findLastBackslash(path);
+    return backslash != nullptr ? backslash + 1 : path;
+}
+
+// Marks the files whose name another file or folder of the tree has too.
+void markSharedNames(std::vector<TreeItem>& items) {
+    struct Name {
+        const char* text;
+        int item;
+    };
+    std::vector<Name> names;
+    for (size_t i = 0; i < items.size(); ++i) names.push_back({lastName(items[i].name), static_cast<int>(i)});
+    std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return lstrcmpiA(a.text, b.text) < 0; });
+    for (size_t i = 0; i < names.size(); ++i) {
+        const bool sameAsBefore = i > 0 && lstrcmpiA(names[i - 1].text, names[i].text) == 0;
+        const bool sameAsNext = i + 1 < names.size() && lstrcmpiA(names[i + 1].text, names[i].text) == 0;
+        items[static_cast<size_t>(names[i].item)].shared = sameAsBefore || sameAsNext;
+    }
+}
+
+// The children of folder (-1: the root), files or folders, in name order.
+std::vector<int> childrenOf(const std::vector<TreeItem>& items, int folder, bool folders) {
+    std::vector<int> children;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].parent == folder && items[i].folder == folders) children.push_back(static_cast<int>(i));
+    }
+    std::sort(children.begin(), children.end(), [&](int a, int b) {
+        return lessByName(items[static_cast<size_t>(a)], items[static_cast<size_t>(b)]);
+    });
+    return children;
+}
+
+void add(std::vector<ListEntry>& list, std::initializer_list<const char*> parts, int item) {
+    ListEntry entry;
+    joinText(entry.value, parts);  // every path fits: readTree left out those that do not
+    entry.item = item;
+    list.push_back(entry);
+}
+
+// A folder's marker makes it (its parent's came earlier) and its own files
+// follow under their plain names. Its subfolders come next, then the files
+// whose names are shared, by their whole path while no subfolder is current;
+// the folder's marker again and a reset marker close it, so that the removal
+// walk removes it once everything in it is gone.
+void planFolder(const std::vector<TreeItem>& items, int folder, std::vector<ListEntry>& list) {
+    const TreeItem& item = items[static_cast<size_t>(folder)];
+    add(list, {"\\", item.name}, -1);
+    std::vector<int> shared;
+    for (int file : childrenOf(items, folder, false)) {
+        if (items[static_cast<size_t>(file)].shared) {
+            shared.push_back(file);
+        } else {
+            add(list, {lastName(items[static_cast<size_t>(file)].name)}, file);
+        }
+    }
+    const std::vector<int> subfolders = childrenOf(items, folder, true);
+    for (int subfolder : subfolders) planFolder(items, subfolder, list);
+    // Without subfolders the folder is current still: end it first.
+    if (subfolders.empty()) add(list, {"\\"}, -1);
+    if (subfolders.empty() && shared.empty()) return;
+    for (int file : shared) add(list, {items[static_cast<size_t>(file)].name}, file);
+    add(list, {"\\", item.name}, -1);
+    add(list, {"\\"}, -1);
+}
+
+bool isFolderW(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Removes path with everything below it.
+void removeTree(const wchar_t* path) {
+    wchar_t pattern[kPathSize];
+    WIN32_FIND_DATAW found;
+    HANDLE search = joinWide(pattern, {path, L"\\*"}) ? FindFirstFileW(pattern, &found) : INVALID_HANDLE_VALUE;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        wchar_t child[kPathSize];
+        if (lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0 ||
+            !joinWide(child, {path, L"\\", found.cFileName}))
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            removeTree(child);
+        } else {
+            SetFileAttributesW(child, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(child);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    RemoveDirectoryW(path);
+}
+
+// Makes every folder of relativePath's folder part below base.
+bool makeFolders(const wchar_t* base, const wchar_t* relativePath) {
+    wchar_t path[kPathSize];
+    if (!joinWide(path, {base, L"\\", relativePath})) return false;
+    for (wchar_t* p = path + lstrlenW(base) + 1; *p != L'\0'; ++p) {
+        if (*p != L'\\') continue;
+        *p = L'\0';
+        const bool made = CreateDirectoryW(path, nullptr) || isFolderW(path);
+        *p = L'\\';
+        if (!made) return false;
+    }
+    return true;
+}
+
+// Copies, never over an existing file: nothing on the disc is written twice.
+bool copyInto(const wchar_t* from, const wchar_t* base, const wchar_t* relativePath, wchar_t (&failedPath)[kPathSize]) {
+    wchar_t to[kPathSize];
+    if (!joinWide(to, {base, L"\\", relativePath}) || !makeFolders(base, relativePath) ||
+        !CopyFileW(from, to, TRUE)) {
+        joinWide(failedPath, {base, L"\\", relativePath});
+        return false;
+    }
+    return true;
+}
+
+// The description file, in code page 932 with CRLF line ends.
+struct IniWriter {
+    HANDLE file;
+    bool ok;
+};
+
+void writeLine(IniWriter& ini, std::initializer_list<const char*> parts) {
+    char line[kPathSize + 64];
+    DWORD written = 0;
+    ini.ok = ini.ok && joinText(line, parts) &&
+             WriteFile(ini.file, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr) &&
+             written == std::strlen(line);
+}
+
+void writeNumbered(IniWriter& ini, NumberedKey kind, unsigned index, const char* value) {
+    char key[kKeySize];
+    formatNumberedKey(kind, index, key);
+    writeLine(ini, {key, "=", value, "\r\n"});
+}
+
+bool writeSetupFile(const wchar_t* path, const MakerOptions& options, const std::vector<ListEntry>& list) {
+    IniWriter ini = {CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr), true};
+    if (ini.file == INVALID_HANDLE_VALUE) return false;
+    writeLine(ini, {"[InstallInfo]\r\n"});
+    writeLine(ini, {"GAME_NAME=", options.gameName, "\r\n"});
+    writeLine(ini, {"EXE_NAME=", options.exeName, "\r\n"});
+    writeLine(ini, {"DEFAULT_DIR=", options.defaultDir, "\r\n"});
+    writeLine(ini, {"REG_NAME=", options.regName, "\r\n"});
+    writeLine(ini, {"COPYDIR=", kCopyDir, "\r\n"});
+    for (size_t i = 0; i < list.size(); ++i) writeNumbered(ini, NumberedKey::copyFile, static_cast<unsigned>(i), list[i].value);
+    // The uninstaller takes the shortcut folder from group 01 only: a single
+    // shortcut is written as both groups, which make the same link.
+    const size_t groups = options.shortcuts.size() == 1 ? 2 : options.shortcuts.size();
+    for (size_t i = 0; i < groups; ++i) {
+        const ShortcutOption& shortcut = options.shortcuts[i < options.shortcuts.size() ? i : 0];
+        const auto index = static_cast<unsigned>(i);
+        writeNumbered(ini, NumberedKey::shortcutFolder, index, options.shortcutFolder);
+        writeNumbered(ini, NumberedKey::shortcutName, index, shortcut.name);
+        writeNumbered(ini, NumberedKey::shortcutTarget, index, shortcut.target);
+        if (shortcut.description[0] != '\0') {
+            writeNumbered(ini, NumberedKey::shortcutDescription, index, shortcut.description);
+        }
+        if (shortcut.icon[0] != '\0') {
+            // The icon file is named from the target's folder.
+            const char* targetName = lastName(shortcut.target);
+            writeNumbered(ini, NumberedKey::shortcutIcon, index,
+                          shortcut.icon + (targetName - shortcut.target));
+            char number[16];
+            wsprintfA(number, "%d", shortcut.iconNumber);
+            writeNumbered(ini, NumberedKey::shortcutIconNumber, index, number);
+        }
+    }
+    if (options.directxFolder[0] != L'\0') writeLine(ini, {"DXOPTION=1\r\n"});
+    return CloseHandle(ini.file) && ini.ok;
+}
+
+bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& game,
+                    const std::vector<TreeItem>& directx, const std::vector<ListEntry>& list,
+                    wchar_t (&failedPath)[kPathSize]) {
+    const wchar_t* disc = options.discFolder;
+    for (const wchar_t* program : {L"SETUP.EXE", L"DSETUP.dll"}) {
+        wchar_t from[kPathSize];
+        if (!joinWide(from, {options.programFolder, L"\\", program}) || !copyInto(from, disc, program, failedPath))
+            return false;
+    }
+    wchar_t path[kPathSize];
+    if (!joinWide(path, {disc, L"\\SETUP.INI"}) || !writeSetupFile(path, options, list)) {
+        copyWide(failedPath, path);
+        return false;
+    }
+    for (int i = 0; i < 4; ++i) {
+        const wchar_t name[] = {L'S', L'E', L'T', L'U', L'P', static_cast<wchar_t>(L'0' + i), L'.', L'B', L'M', L'P', 0};
+        if (options.splash[i][0] != L'\0' && !copyInto(options.splash[i], disc, name, failedPath)) return false;
+    }
+    wchar_t source[kPathSize];
+    if (!joinWide(source, {disc, L"\\", kSourceFolder}) || !CreateDirectoryW(source, nullptr)) {
+        copyWide(failedPath, source);
+        return false;
+    }
+    for (const ListEntry& entry : list) {
+        if (entry.item < 0) continue;
+        const TreeItem& item = game[static_cast<size_t>(entry.item)];
+        wchar_t from[kPathSize];
+        const wchar_t* lastBackslash = std::wcsrchr(item.path, L'\\');
+        const wchar_t* onDisc = item.shared || lastBackslash == nullptr ? item.path : lastBackslash + 1;
+        if (!joinWide(from, {options.gameFolder, L"\\", item.path}) || !copyInto(from, source, onDisc, failedPath))
+            return false;
+    }
+    for (const TreeItem& item : directx) {
+        wchar_t from[kPathSize];
+        if (!joinWide(from, {options.directxFolder, L"\\", item.path})) return false;
+        if (item.folder) {
+            wchar_t folder[kPathSize];
+            if (!joinWide(folder, {source, L"\\", item.path, L"\\"}) || !makeFolders(source, folder + lstrlenW(source) + 1)) {
+                copyWide(failedPath, folder);
+                return false;
+            }
+        } else if (!copyInto(from, source, item.path, failedPath)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool survivesAsValue(const char* value) {
+    const size_t length = std::strlen(value);
+    if (length == 0) return true;
+    const char first = value[0];
+    const char last = value[length - 1];
+    const bool quoted = length >= 2 && (first == '"' || first == '\'') && last == first;
+    return first != ' ' && first != '\t' && last != ' ' && last != '\t' && !quoted &&
+           std::strpbrk(value, "\r\n") == nullptr;
+}
+
+bool readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink sink, void* context) {
+    std::vector<int> pending = {-1};
+    while (!pending.empty()) {
+        const int folder = pending.back();
+        pending.pop_back();
+        const TreeItem* parent = folder >= 0 ? &items[static_cast<size_t>(folder)] : nullptr;
+        wchar_t pattern[kPathSize];
+        WIN32_FIND_DATAW found;
+        HANDLE search = joinWide(pattern, {root, L"\\", parent != nullptr ? parent->path : L"", parent != nullptr ? L"\\*" : L"*"})
+                            ? FindFirstFileW(pattern, &found)
+                            : INVALID_HANDLE_VALUE;
+        if (search == INVALID_HANDLE_VALUE) {
+            if (parent == nullptr) return false;
+            report(sink, context, "unreadable", parent->name, "フォルダを読めないため、中身をディスクに入れません");
+            continue;
+        }
+        do {
+            if (lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0) continue;
+            TreeItem item = {};
+            item.parent = folder;
+            item.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            item.size = (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+            char name[kPathSize];
+            const bool fits = joinWide(item.path, {parent != nullptr ? parent->path : L"", parent != nullptr ? L"\\" : L"",
+                                                   found.cFileName});
+            const bool converted = toAnsiText(found.cFileName, name);
+            // A folder's marker is its path after one backslash, within an entry's 259 bytes.
+            const bool entryFits = converted && joinText(item.name, {parent != nullptr ? parent->name : "",
+                                                                     parent != nullptr ? "\\" : "", name}) &&
+                                   std::strlen(item.name) + 1 < kPathSize;
+            char shown[kPathSize];
+            if (!converted) {
+                wchar_t shownPath[kPathSize];
+                joinWide(shownPath, {parent != nullptr ? parent->path : L"", parent != nullptr ? L"\\" : L"", found.cFileName});
+                shownName(shownPath, shown);
+                report(sink, context, "name-code-page", shown,
+                       "コードページ 932 で表せない文字を含むため、ディスクに入れません (フォルダなら中身も)");
+            } else if (!isPlainName(name) || !survivesAsValue(name) || name[std::strlen(name) - 1] == '.') {
+                joinText(shown, {parent != nullptr ? parent->name : "", parent != nullptr ? "\\" : "", name});
+                report(sink, context, "name-refused", shown,
+                       "SETUP.EXE が拒む名前 (装置名、使えない文字、前後の空白や点、引用符で囲まれた名前) のため、ディスクに入れません");
+            } else if (!fits || !entryFits) {
+                joinText(shown, {parent != nullptr ? parent->name : "", parent != nullptr ? "\\" : "", name});
+                report(sink, context, "path-too-long", shown,
+                       "インストール先からのパスが 258 バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません");
+            } else {
+                items.push_back(item);
+                if (item.folder) pending.push_back(static_cast<int>(items.size() - 1));
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    markSharedNames(items);
+    return true;
+}
+
+int findItem(const std::vector<TreeItem>& items, const char* relativePath) {
+    char path[kPathSize];
+    if (!copyText(path, relativePath)) return -1;
+    for (char* p = path; *p != '\0'; p = CharNextA(p)) {
+        if (*p == '/') *p = '\\';
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (lstrcmpiA(items[i].name, path) == 0) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+const char* sourceName(const TreeItem& item) { return item.shared ? item.name : lastName(item.name); }
+
+std::vector<ListEntry> planCopyList(const std::vector<TreeItem>& items, int firstFile) {
+    std::vector<ListEntry> list;
+    add(list, {items[static_cast<size_t>(firstFile)].name}, firstFile);
+    // The root's files need no subfolder and no source folder of their own.
+    for (int file : childrenOf(items, -1, false)) {
+        if (file != firstFile) add(list, {items[static_cast<size_t>(file)].name}, file);
+    }
+    for (int folder : childrenOf(items, -1, true)) planFolder(items, folder, list);
+    return list;
+}
+
+const char* layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game,
+                          const std::vector<TreeItem>& directx, char (&key)[kPathSize]) {
+    // SETUP.EXE and the checker name every source in the ANSI code page.
+    wchar_t source[kPathSize];
+    char sourceAnsi[kPathSize];
+    if (!joinWide(source, {options.discFolder, L"\\", kSourceFolder, L"\\"}) || !toAnsiText(source, sourceAnsi)) {
+        copyText(key, "DISC_FOLDER");
+        return "ディスクのフォルダのパスが長すぎるか、コードページ 932 で表せません";
+    }
+    for (const TreeItem& item : game) {
+        char path[kPathSize];
+        if (!item.folder && !joinText(path, {sourceAnsi, sourceName(item)})) {
+            copyText(key, item.name);
+            return "ディスク上のパスが 259 バイトを超えます。ディスクのフォルダを浅くしてください";
+        }
+    }
+    for (const TreeItem& extra : directx) {
+        char path[kPathSize];
+        if (!joinText(path, {sourceAnsi, extra.name})) {
+            copyText(key, extra.name);
+            return "DirectX のファイルのディスク上のパスが 259 バイトを超えます";
+        }
+        // The runtime's files lie in the source folder beside the game's.
+        for (const TreeItem& item : game) {
+            const char* onDisc = sourceName(item);
+            if (!item.folder && ((!extra.folder && lstrcmpiA(onDisc, extra.name) == 0) ||
+                                 (!extra.folder && isBelow(onDisc, extra.name)) || isBelow(extra.name, onDisc))) {
+                copyText(key, extra.name);
+                return "DirectX のファイルがゲームのファイルとコピー元フォルダで重なります";
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool writeDisc(const MakerOptions& options, const std::vector<TreeItem>& game, const std::vector<TreeItem>& directx,
+               const std::vector<ListEntry>& list, wchar_t (&failedPath)[kPathSize]) {
+    failedPath[0] = L'\0';
+    const bool madeFolder = CreateDirectoryW(options.discFolder, nullptr) != FALSE;
+    if (!madeFolder && !isFolderW(options.discFolder)) {
+        copyWide(failedPath, options.discFolder);
+        return false;
+    }
+    if (writeDiscFiles(options, game, directx, list, failedPath)) return true;
+    // The folder was empty or not there: everything in it is ours.
+    removeTree(options.discFolder);
+    if (!madeFolder) CreateDirectoryW(options.discFolder, nullptr);
+    return false;
+}

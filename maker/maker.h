@@ -1,0 +1,82 @@
+// The disc maker: reads a game folder as it must stand after the install and
+// lays out a disc whose SETUP.INI installs exactly that tree and whose removal
+// walk takes all of it away again.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/state.h"
+#include "checker/discchecker.h"
+
+// One file or folder of a tree read from disk.
+struct TreeItem {
+    wchar_t path[kPathSize];  // relative to the tree's root, "\"-separated
+    char name[kPathSize];     // the same in code page 932
+    int parent;               // index of its folder; -1 in the root
+    bool folder;
+    // A file whose name (in any case) another file or folder of the tree has
+    // too: it cannot lie in the flat source folder under its own name.
+    bool shared;
+    ULONGLONG size;
+};
+
+struct ShortcutOption {
+    char name[kPathSize];
+    char target[kPathSize];       // relative to the install folder
+    char description[kPathSize];  // empty: none
+    char icon[kPathSize];         // relative to the install folder; empty: none
+    int iconNumber;
+};
+
+struct MakerOptions {
+    wchar_t gameFolder[kPathSize];
+    wchar_t discFolder[kPathSize];     // full path
+    wchar_t programFolder[kPathSize];  // holds SETUP.EXE and DSETUP.dll
+    wchar_t directxFolder[kPathSize];  // empty: no runtime offer
+    wchar_t splash[4][kPathSize];      // empty: no such splash file
+    char gameName[256];
+    char exeName[kPathSize];
+    char defaultDir[261];
+    char regName[kPathSize];
+    char shortcutFolder[kPathSize];
+    std::vector<ShortcutOption> shortcuts;
+};
+
+// One copy-list entry and the file it copies (-1 for a marker).
+struct ListEntry {
+    char value[kPathSize];
+    int item;
+};
+
+// Reads the tree below root. Names that code page 932 cannot hold, that the
+// program's name rule refuses or that would not fit an entry are reported as
+// errors to sink and left out with everything below them. False when root
+// cannot be listed.
+bool readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink sink, void* context);
+
+// The item whose code-page path is relativePath ("/" taken for "\"), or -1.
+int findItem(const std::vector<TreeItem>& items, const char* relativePath);
+
+// Where a file lies below the source folder: its own name when that is
+// unique in the tree, else its whole relative path.
+const char* sourceName(const TreeItem& item);
+
+// The copy list for the tree, first the file that marks an installed copy.
+std::vector<ListEntry> planCopyList(const std::vector<TreeItem>& items, int firstFile);
+
+// The problem (code page 932) that keeps the layout from being written
+// (a source path that does not fit, a runtime file colliding with a game
+// file), or nullptr; key gets what it concerns.
+const char* layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game,
+                          const std::vector<TreeItem>& directx, char (&key)[kPathSize]);
+
+// Writes the disc. On failure removes everything it wrote (and the disc folder
+// when it made it), sets failedPath and returns false.
+bool writeDisc(const MakerOptions& options, const std::vector<TreeItem>& game, const std::vector<TreeItem>& directx,
+               const std::vector<ListEntry>& list, wchar_t (&failedPath)[kPathSize]);
+
+// Whether a text stays the same through the profile reader as a value: no
+// blank at either end, not enclosed in quotation marks, no line break.
+bool survivesAsValue(const char* value);

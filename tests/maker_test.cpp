@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <map>
+#include <regex>
+#include <set>
+
+#include "install/progressdialog.h"
+#include "setupdata/installrecord.h"
+#include "tests/launcherfixture.h"
+#include "uninstall/uninstall.h"
+
+namespace {
+
+// A game tree: paths below the game folder, folders ending in "\", with the bytes of each file.
+using Tree = std::map<std::wstring, std::string>;
+
+// Nested and empty folders, names in two folders (one in a folder without
+// subfolders), an empty file, and double-byte names whose second byte is 0x5C.
+const Tree kGame = {{L"GAME.EXE", "MZ game"}, {L"README.TXT", "top"}, {L"DOCS\\", ""}, {L"DOCS\\README.TXT", "docs"},
+                    {L"DOCS\\EMPTY.DAT", ""}, {L"DOCS\\ソ\\", ""}, {L"DOCS\\ソ\\表.TXT", "so"}, {L"EMPTY\\", ""},
+                    {L"EMPTY\\SUB\\", ""}, {L"BGM\\", ""}, {L"BGM\\TRACK01.WAV", "one"}, {L"BGM\\LOOP\\", ""},
+                    {L"BGM\\LOOP\\TRACK01.WAV", "loop"}};
+
+std::wstring tempFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return temp + std::wstring(L"cdsetup-mk-") + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
+}
+
+void makeTree(const std::wstring& root, const Tree& tree) {
+    CreateDirectoryW(root.c_str(), nullptr);
+    for (const auto& [path, bytes] : tree) {  // a folder sorts before what lies in it
+        const std::wstring full = root + L"\\" + path;
+        if (path.back() == L'\\') {
+            EXPECT_TRUE(CreateDirectoryW(full.c_str(), nullptr)) << full.size();
+            continue;
+        }
+        HANDLE file = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        DWORD written = 0;
+        EXPECT_TRUE(file != INVALID_HANDLE_VALUE && WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr));
+        CloseHandle(file);
+    }
+}
+
+std::string readFileW(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string bytes(file != INVALID_HANDLE_VALUE ? GetFileSize(file, nullptr) : 0, '\0');
+    DWORD read = 0;
+    if (file != INVALID_HANDLE_VALUE) ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return bytes;
+}
+
+// What lies below root, as makeTree takes it.
+Tree readTree(const std::wstring& root, const std::wstring& below = L"") {
+    Tree tree;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((root + L"\\" + below + L"*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        const std::wstring name = found.cFileName, path = below + name;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[path + L"\\"] = "";
+            tree.merge(readTree(root, path + L"\\"));
+            continue;
+        }
+        tree[path] = readFileW(root + L"\\" + path);
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    return tree;
+}
+
+void removeTree(const std::wstring& root) {
+    const Tree tree = readTree(root);
+    for (auto it = tree.rbegin(); it != tree.rend(); ++it)  // what lies in a folder before the folder
+        it->first.back() == L'\\' ? RemoveDirectoryW((root + L"\\" + it->first).c_str())
+                                  : DeleteFileW((root + L"\\" + it->first).c_str());
+    RemoveDirectoryW(root.c_str());
+}
+
+struct Made {
+    DWORD exitCode;
+    std::set<std::string> findings;  // "error name-code-page", ..., from the JSON report
+};
+
+// SETUPMK.EXE with the shipped 32-bit programs, its JSON report read.
+Made runMaker(const std::wstring& arguments) {
+    const std::wstring out = tempFolder(L"report.json");
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE report = CreateFileW(out.c_str(), GENERIC_WRITE, 0, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = report;
+    PROCESS_INFORMATION process = {};
+    std::wstring commandLine = L"SETUPMK.EXE --json --program \"Z:" SHIPPED_PROGRAM_DIR "\" " + arguments;
+    Made made = {9999, {}};
+    if (CreateProcessW(L"Z:" SETUPMK_EXE_PATH, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &made.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    CloseHandle(report);
+    const std::string json = readFileW(out);
+    DeleteFileW(out.c_str());
+    const std::regex finding("\"severity\": \"(\\w+)\", \"check\": \"([a-z0-9-]+)\"");
+    for (std::sregex_iterator it(json.begin(), json.end(), finding), end; it != end; ++it)
+        made.findings.insert((*it)[1].str() + " " + (*it)[2].str());
+    return made;
+}
+
+TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
+    // Five levels of 40 characters below an install folder of 77: the markers fit an entry, the installed paths not.
+    std::wstring deep;
+    for (int level = 0; level < 5; ++level) deep += std::wstring(40, L'A' + level) + L"\\";
+    const std::wstring dir(60, L'D');
+    // extraFiles: how many of the extra files the disc carries.
+    const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles; } cases[] = {
+        {{}, 0, {"warning iso-name"}, 0},
+        {{{L"caf\u00e9.TXT", "x"}, {L"LOGS\\", ""}, {L"LOGS\\\u2603\\", ""}, {L"LOGS\\\u2603\\IN.TXT", "x"}}, 1,
+         {"error name-code-page", "warning iso-name"}, 0},
+        {{{deep.substr(0, 41), ""}, {deep.substr(0, 82), ""}, {deep.substr(0, 123), ""}, {deep.substr(0, 164), ""},
+          {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "warning iso-name"}, 1},
+    };
+    for (const auto& c : cases) {
+        const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc");
+        Tree tree = kGame;
+        tree.insert(c.extra.begin(), c.extra.end());
+        makeTree(game, tree);
+        const Made made = runMaker(L"--name Game --exe GAME.EXE --dir " + dir + L" \"" + game + L"\" \"" + disc + L"\"");
+        EXPECT_EQ(made.exitCode, c.exitCode) << c.extra.size();
+        EXPECT_EQ(made.findings, c.findings) << c.extra.size();
+        // Every file of the game lies in DATA byte for byte, under its own name or, where that is shared, its path.
+        const Tree onDisc = readTree(disc);
+        size_t files = c.extraFiles;
+        for (const auto& [path, bytes] : kGame) {
+            const std::wstring byPath = L"DATA\\" + path, byName = L"DATA\\" + path.substr(path.rfind(L'\\') + 1);
+            if (path.back() == L'\\') continue;
+            ++files;
+            EXPECT_EQ(onDisc.count(byPath) ? onDisc.at(byPath) : onDisc.count(byName) ? onDisc.at(byName) : "-", bytes);
+        }
+        for (const auto& [path, bytes] : onDisc) files -= path.rfind(L"DATA\\", 0) == 0 && path.back() != L'\\';
+        EXPECT_EQ(files, 0u) << "more or fewer files on the disc than in the game";
+        EXPECT_EQ(onDisc.count(L"SETUP.EXE") + onDisc.count(L"DSETUP.dll") + onDisc.count(L"SETUP.INI"), 3u);
+        removeTree(game);
+        removeTree(disc);
+    }
+}
+
+TEST(MakerTest, BadArgumentsWriteNothing) {
+    const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc"), quoted = L" \"" + game + L"\" \"" + disc + L"\"";
+    makeTree(game, kGame);
+    // holding: a file in the disc folder before; arguments: before the two folders.
+    const struct { bool holding; const wchar_t* arguments; } cases[] = {
+        {true, L"--name Game --exe GAME.EXE"}, {false, L"--name Game"}, {false, L"--name Game --exe GAME.EXE --strict"},
+        {false, L"--name Game --exe MISSING.EXE"}, {false, L"--name Game --exe GAME.EXE --dir .."},
+        {false, L"--name Game --exe GAME.EXE --shortcut X=NONE.EXE"}, {false, L"--name Game --exe GAME.EXE --reg Microsoft"}};
+    for (const auto& c : cases) {
+        if (c.holding) makeTree(disc, {{L"OTHER.TXT", "other"}});
+        EXPECT_EQ(runMaker(c.arguments + quoted).exitCode, 2u) << c.arguments;
+        const Tree holding = {{L"OTHER.TXT", "other"}};
+        EXPECT_EQ(readTree(disc), c.holding ? holding : Tree()) << c.arguments;
+        EXPECT_EQ(GetFileAttributesW(disc.c_str()) != INVALID_FILE_ATTRIBUTES, c.holding) << c.arguments;
+        removeTree(disc);
+    }
+    removeTree(game);
+}
+
+using MakerInstallTest = LauncherTest;
+
+// A made disc installed and uninstalled by the program's own dialogs: the game's
+// tree comes out exactly, and an uninstall with Yes to the save files leaves nothing.
+TEST_F(MakerInstallTest, InstallsTheGameTreeExactlyAndUninstallRemovesAllOfIt) {
+    const std::wstring game = tempFolder(L"game");
+    makeTree(game, kGame);
+    disc = std::make_unique<TempDisc>();  // an empty folder, the program's path faked in it
+    const std::string discFolder = disc->folder();
+    const std::wstring name(key.name().begin(), key.name().end()), folder(discFolder.begin(), discFolder.end());
+    const Made made = runMaker(L"--name Game --exe GAME.EXE --reg " + name + L" --dir " + name + L" --shortcut-folder " +
+                               name + L" \"" + game + L"\" \"" + folder + L"\"");
+    ASSERT_EQ(made.exitCode, 0u);
+    // The program reads the description file named after its faked path.
+    ASSERT_TRUE(CopyFileA(disc->path("SETUP.INI").c_str(), disc->setupFilePath().c_str(), FALSE));
+    copyText(programState.descriptionPath, disc->setupFilePath().c_str());
+    ASSERT_TRUE(buildRegistrySubKey());
+    const std::string target = disc->folder() + "-installed";
+    copyText(programState.installFolder, target.c_str());
+    EXPECT_EQ(runDialog(kDialogProgress, progressDialogProc), 0);
+    EXPECT_EQ(readTree(std::wstring(target.begin(), target.end())), kGame);
+    char programs[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
+    const std::string links = std::string(programs) + "\\" + key.name();
+    EXPECT_NE(GetFileAttributesA((links + "\\Game.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    boxes.answer({IDYES});  // delete the save files, and the folder with them
+    removeInstalledCopy(backdrop, target.c_str());
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(links.c_str()), INVALID_FILE_ATTRIBUTES);
+    removeFolderTree(target);
+    removeFolderTree(links);
+    removeTree(game);
+}
+
+}  // namespace
