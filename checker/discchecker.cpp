@@ -150,27 +150,6 @@ bool spelledAsListed(const char* listedPath, size_t from, char (&onDisc)[kPathSi
 
 // --- the keys ------------------------------------------------------------------
 
-// Whether the install record's key below Software would be one the platform
-// or other programs own: a first level such as Microsoft, or a path with an
-// empty or ".." level.
-bool namesSharedRegistryKey(const char* regName) {
-    constexpr const char* kSharedKeys[] = {"Microsoft", "Classes", "Policies", "Wow6432Node", "Wine"};
-    const char* level = regName;
-    for (const char* p = regName;; p = CharNextA(p)) {
-        if (*p != '\0' && *p != '\\') continue;  // CharNextA steps over double-byte characters whole
-        char name[kPathSize];
-        lstrcpynA(name, level, static_cast<int>(p - level) + 1);
-        if (name[0] == '\0' || lstrcmpA(name, "..") == 0) return true;
-        if (level == regName) {
-            for (const char* shared : kSharedKeys) {
-                if (lstrcmpiA(name, shared) == 0) return true;
-            }
-        }
-        if (*p == '\0') return false;
-        level = p + 1;
-    }
-}
-
 // Reports a key that is missing, or longer than the program reads it.
 // Returns whether it is present.
 bool checkKey(Check& check, const char* key, unsigned limit, const char* whenMissing) {

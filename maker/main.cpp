@@ -26,10 +26,6 @@ constexpr char kUsage[] =
     "                   [--program フォルダ] [--json] ゲームのフォルダ ディスクのフォルダ\r\n"
     "ディスクのフォルダは無いか空でなければなりません。\r\n";
 
-// Registry keys that the platform or other programs own: one uninstall would
-// delete every value in them.
-constexpr const char* kOwnedRegistryKeys[] = {"Microsoft", "Classes", "Policies", "Wow6432Node", "Wine"};
-
 struct Arguments {
     const wchar_t* name = nullptr;
     const wchar_t* exe = nullptr;
@@ -162,17 +158,6 @@ bool isEmptyOrMissingFolder(const wchar_t* folder) {
     return empty;
 }
 
-bool isOwnedRegistryKey(const char* regName) {
-    for (const char* owned : kOwnedRegistryKeys) {
-        const int length = lstrlenA(owned);
-        if (CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, regName, -1, owned, -1) == CSTR_EQUAL ||
-            (lstrlenA(regName) > length && regName[length] == '\\' &&
-             CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, regName, length, owned, length) == CSTR_EQUAL))
-            return true;
-    }
-    return false;
-}
-
 // An installed file named by an option, relative to the install folder.
 int takeInstalledFile(Problems& problems, const char* option, const wchar_t* value, const std::vector<TreeItem>& game) {
     char name[kPathSize];
@@ -253,7 +238,7 @@ void takeNames(Problems& problems, const Arguments& a, MakerOptions& options) {
     if (a.reg != nullptr ? takeText(problems, "--reg", a.reg, options.regName)
                          : copyText(options.regName, options.defaultDir)) {
         if (!isAcceptableRelativePath(options.regName) || std::strlen(options.regName) > kMaxRegName ||
-            isOwnedRegistryKey(options.regName)) {
+            namesSharedRegistryKey(options.regName)) {
             problem(problems, "--reg", {options.regName, " は記録のキー名に使えません (Microsoft などの既存のキー、250 バイト超、空の段)"});
         }
     }

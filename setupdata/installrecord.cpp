@@ -71,3 +71,21 @@ void deleteInstallRecord() {
     (void)RegDeleteKeyA(HKEY_CURRENT_USER, programState.registrySubKey);
     RegCloseKey(key);
 }
+
+bool namesSharedRegistryKey(const char* regName) {
+    constexpr const char* kSharedKeys[] = {"Microsoft", "Classes", "Policies", "Wow6432Node", "Wine"};
+    const char* level = regName;
+    for (const char* p = regName;; p = CharNextA(p)) {
+        if (*p != '\0' && *p != '\\') continue;  // CharNextA steps over double-byte characters whole
+        char name[kPathSize];
+        lstrcpynA(name, level, static_cast<int>(p - level) + 1);
+        if (name[0] == '\0' || lstrcmpA(name, "..") == 0) return true;
+        if (level == regName) {
+            for (const char* shared : kSharedKeys) {
+                if (lstrcmpiA(name, shared) == 0) return true;
+            }
+        }
+        if (*p == '\0') return false;
+        level = p + 1;
+    }
+}

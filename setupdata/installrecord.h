@@ -24,3 +24,8 @@ void writeInstallRecord(const char* installFolder);
 
 // Deletes every value of the key and then the key; failures are not reported.
 void deleteInstallRecord();
+
+// Whether REG_NAME names a key below Software that the platform or other
+// programs own (a first level such as Microsoft, or an empty or ".." level):
+// one uninstall would delete every value in it.
+bool namesSharedRegistryKey(const char* regName);
