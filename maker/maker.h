@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "app/state.h"
+#include "setupdata/text.h"
 #include "checker/discchecker.h"
 
 // One file or folder of a tree read from disk.
@@ -38,7 +38,7 @@ struct MakerOptions {
     wchar_t splash[4][kPathSize];      // empty: no such splash file
     char gameName[256];
     char exeName[kPathSize];
-    char defaultDir[261];
+    char defaultDir[kFolderSize];
     char regName[kPathSize];
     char shortcutFolder[kPathSize];
     std::vector<ShortcutOption> shortcuts;
