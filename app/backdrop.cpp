@@ -59,8 +59,8 @@ bool registerBackdropClass() {
     windowClass.style = 0;
     windowClass.lpfnWndProc = backdropWindowProc;
     windowClass.hInstance = programState.instance;
-    windowClass.hIcon = LoadIconA(programState.instance, MAKEINTRESOURCEA(kIconSetup));
-    windowClass.hIconSm = LoadIconA(programState.instance, MAKEINTRESOURCEA(kIconSetup));
+    windowClass.hIcon = LoadIconA(programState.instance, MAKEINTRESOURCEA(IDI_SETUP));
+    windowClass.hIconSm = LoadIconA(programState.instance, MAKEINTRESOURCEA(IDI_SETUP));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     windowClass.lpszClassName = kBackdropClassName;

@@ -34,7 +34,7 @@ void runSetup(HINSTANCE instance, int showCommand) {
     if (!registerBackdropClass()) return;
     HWND backdrop = createBackdropWindow(showCommand);
     if (backdrop != nullptr) {
-        (void)DialogBoxParamA(instance, MAKEINTRESOURCEA(kDialogLauncher), backdrop, launcherDialogProc, 0);
+        (void)DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_LAUNCHER), backdrop, launcherDialogProc, 0);
     }
     releaseBackdrop();
     CloseHandle(programState.instanceMutex);

@@ -30,7 +30,7 @@ constexpr char kUninstallCaption[] = "ｱﾝｲﾝｽﾄｰﾙ";
 void setStatusText(HWND dialog, const char* statusFormat) {
     char status[256];
     formatTextCut(status, statusFormat, programState.gameName);
-    SetDlgItemTextA(dialog, kStatusText, status);
+    SetDlgItemTextA(dialog, IDC_STATUS, status);
 }
 
 }  // namespace
@@ -62,8 +62,8 @@ bool checkInstalledCopy() {
 }
 
 void selectLauncherMode(HWND dialog) {
-    HWND installUninstall = GetDlgItem(dialog, kButtonInstallUninstall);
-    HWND run = GetDlgItem(dialog, kButtonRun);
+    HWND installUninstall = GetDlgItem(dialog, IDC_INSTALL_UNINSTALL);
+    HWND run = GetDlgItem(dialog, IDC_RUN);
     // While the dialog initialises, the dialog manager places the focus itself
     // once it is shown; a focus set now would only cost a trip to the window
     // system.
@@ -116,7 +116,7 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         drawSplashBitmaps(dialog);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == kButtonRun) {
+        if (LOWORD(wParam) == IDC_RUN) {
             runInstalledGame(dialog);  // the mode is not selected again afterwards
             return FALSE;
         }
@@ -124,13 +124,13 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             EndDialog(dialog, 0);
             return TRUE;
         }
-        if (LOWORD(wParam) == kButtonInstallUninstall) {
+        if (LOWORD(wParam) == IDC_INSTALL_UNINSTALL) {
             // Whatever the child dialog ended with, the check decides the mode.
             if (programState.installedMode != 0) {
-                (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogUninstall), dialog,
+                (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(IDD_UNINSTALL), dialog,
                                       uninstallDialogProc, 0);
             } else {
-                (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogFolder), dialog,
+                (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(IDD_FOLDER), dialog,
                                       folderDialogProc, 0);
             }
             selectLauncherMode(dialog);

@@ -75,7 +75,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int showCom
     mark("backdrop class");
     HWND backdrop = createBackdropWindow(showCommand);
     mark("backdrop window, back buffer, first paint");
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(kDialogLauncher), backdrop, timedLauncher, 0);
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_LAUNCHER), backdrop, timedLauncher, 0);
     releaseBackdrop();
     CoUninitialize();
     std::fprintf(out, "--\n");

@@ -30,7 +30,7 @@ void showSpaceText(HWND dialog, const char* folder) {
     } else {
         wsprintfA(text, kUnknownSpaceFormat, requiredMegabytes);
     }
-    SetDlgItemTextA(dialog, kSpaceText, text);
+    SetDlgItemTextA(dialog, IDC_SPACE, text);
 }
 
 // The browser's callback: opens on the caller's folder and lets OK confirm
@@ -92,7 +92,7 @@ bool browseInstallFolder(HWND dialog, char (&parent)[kPathSize]) {
 
 // The folder and its space line; start is offered only with a folder to install into.
 void showInstallFolder(HWND dialog) {
-    SetDlgItemTextA(dialog, kInstallFolderText, programState.installFolder);
+    SetDlgItemTextA(dialog, IDC_INSTALL_FOLDER, programState.installFolder);
     showSpaceText(dialog, programState.installFolder);
     EnableWindow(GetDlgItem(dialog, IDOK), programState.installFolder[0] != '\0');
 }
@@ -111,7 +111,7 @@ void install(HWND dialog) {
     // result alone proves nothing: a dialog destroyed from outside ends with 0
     // too, while the worker may still be copying.
     const INT_PTR result =
-        DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(kDialogProgress), dialog, progressDialogProc, 0);
+        DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(IDD_PROGRESS), dialog, progressDialogProc, 0);
     if (result != 0 || !programState.copyJob.finished) return;
     char caption[256];
     readSetupString("GAME_NAME", caption);
@@ -149,7 +149,7 @@ INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         case IDCANCEL:
             EndDialog(dialog, 0);
             return TRUE;
-        case kButtonBrowse: {
+        case IDC_BROWSE: {
             // No folder below the chosen one can be named then.
             if (!isPlainName(programState.defaultDirName)) return FALSE;
             char parent[kPathSize];

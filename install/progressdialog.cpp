@@ -58,7 +58,7 @@ bool startCopy(HWND dialog) {
     }
     // The total stays with the dialog, which scales every position by it.
     SetWindowLongPtrA(dialog, DWLP_USER, static_cast<LONG_PTR>(total));
-    SendDlgItemMessageA(dialog, kProgressBar, PBM_SETRANGE32, 0, barPosition(total, total));
+    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, barPosition(total, total));
 
     // Only the last level is made; a folder that cannot be made fails the copy
     // of its first file.
@@ -96,7 +96,7 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     // otherwise act on (a byte count as the default button's id, after every
     // chunk).
     case WM_COPY_PROGRESS:
-        SendDlgItemMessageA(dialog, kProgressBar, PBM_SETPOS,
+        SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS,
                             barPosition(static_cast<DWORD>(wParam),
                                         static_cast<DWORD>(GetWindowLongPtrA(dialog, DWLP_USER))),
                             0);

@@ -1,4 +1,5 @@
-// Resource and control ids shared by the resource script and the code.
+// Resource and control ids, one name each, shared by the resource script, the
+// program and the programs that drive it from outside.
 #pragma once
 
 #define IDD_LAUNCHER 101
@@ -15,20 +16,3 @@
 #define IDC_INSTALL_FOLDER 1008
 #define IDC_SPACE 1009
 #define IDC_STATUS 1010
-
-#ifdef __cplusplus
-constexpr int kDialogLauncher = IDD_LAUNCHER;
-constexpr int kDialogProgress = IDD_PROGRESS;
-constexpr int kDialogFolder = IDD_FOLDER;
-constexpr int kDialogUninstall = IDD_UNINSTALL;
-constexpr int kIconSetup = IDI_SETUP;
-
-constexpr int kProgressBar = IDC_PROGRESS_BAR;
-constexpr int kButtonInstallUninstall = IDC_INSTALL_UNINSTALL;
-constexpr int kButtonRun = IDC_RUN;
-constexpr int kUninstallFolderText = IDC_UNINSTALL_FOLDER;
-constexpr int kButtonBrowse = IDC_BROWSE;
-constexpr int kInstallFolderText = IDC_INSTALL_FOLDER;
-constexpr int kSpaceText = IDC_SPACE;
-constexpr int kStatusText = IDC_STATUS;
-#endif

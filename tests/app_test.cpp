@@ -58,20 +58,20 @@ TEST_F(LauncherTest, BothModesCutLongGameNamesAndPlaceTheFocus) {
         writeGame({}, name);
         if (installed) install();
         DialogDriver driver;
-        driver.when(kStatusText, [&](HWND dialog) {
+        driver.when(IDC_STATUS, [&](HWND dialog) {
             EXPECT_EQ(readable(DialogDriver::text(backdrop, 0)), readable(name));
-            EXPECT_EQ(readable(DialogDriver::text(dialog, kStatusText)),
+            EXPECT_EQ(readable(DialogDriver::text(dialog, IDC_STATUS)),
                       readable(installed ? name.substr(0, 214) + "の実行および\r\nアンインストールを行います"
                                          : name.substr(0, 230) + "のインストールを行います"));
             // At start the dialog manager gives the focus to the first visible
             // tab stop: the run button, or cancel while that is hidden. Checked
             // again once shown (after a child dialog), the other mode moves it
             // to its first button.
-            EXPECT_EQ(DialogDriver::focusedControl(dialog), installed ? kButtonRun : IDCANCEL);
+            EXPECT_EQ(DialogDriver::focusedControl(dialog), installed ? IDC_RUN : IDCANCEL);
             if (installed) RegDeleteKeyValueA(HKEY_CURRENT_USER, key.subKey().c_str(), "InstallFolder");
             else install();
             selectLauncherMode(dialog);
-            EXPECT_EQ(DialogDriver::focusedControl(dialog), installed ? kButtonInstallUninstall : kButtonRun);
+            EXPECT_EQ(DialogDriver::focusedControl(dialog), installed ? IDC_INSTALL_UNINSTALL : IDC_RUN);
             PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
         });
         EXPECT_EQ(runDialog(), 0);  // the steps all ran, or the driver says so
@@ -130,7 +130,7 @@ TEST_F(LauncherTest, BackdropShowsTheSplashFilesThatLoadAndRepaintsFromItsBackBu
     for (int slot : {1, 2, 3}) disc->writeSplash(slot, makeBitmapFile(30, 20, slot == 1 ? red : blue) + "trailing");
     HANDLE held = CreateFileA(disc->splashPath(3).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, 0);
     DialogDriver driver;
-    driver.when(kStatusText, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
+    driver.when(IDC_STATUS, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
     runDialog();
     CloseHandle(held);
 

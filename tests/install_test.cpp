@@ -101,19 +101,19 @@ TEST_F(InstallTest, FolderDialogTakesOnlyASafeFolderThatFitsAndEndsAtACancelledD
     const struct { std::string pick, folder; } cases[] = {{"C:\\", "C:\\" + defaultDir}, {top + "ソ", taken},
         {"C:\\windows", taken}, {top + tooLong, taken}, {"", taken}};
     DialogDriver driver;
-    driver.when(kSpaceText, [](HWND dialog) { DialogDriver::press(dialog, kButtonBrowse); });
+    driver.when(IDC_SPACE, [](HWND dialog) { DialogDriver::press(dialog, IDC_BROWSE); });
     for (const auto& c : cases) {
         driver.when(0x3741, [&](HWND browser) {  // the browser's tree view
             SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(c.pick.c_str()));
             PostMessageA(browser, WM_COMMAND, c.pick.empty() ? IDCANCEL : IDOK, 0);
         });
-        driver.when(kSpaceText, [&](HWND dialog) {
-            EXPECT_EQ(DialogDriver::text(dialog, kInstallFolderText), c.folder) << c.pick;
+        driver.when(IDC_SPACE, [&](HWND dialog) {
+            EXPECT_EQ(DialogDriver::text(dialog, IDC_INSTALL_FOLDER), c.folder) << c.pick;
             EXPECT_EQ(programState.installFolder, c.folder);
-            DialogDriver::press(dialog, c.pick.empty() ? IDCANCEL : kButtonBrowse);
+            DialogDriver::press(dialog, c.pick.empty() ? IDCANCEL : IDC_BROWSE);
         });
     }
-    runDialog(kDialogFolder, folderDialogProc);
+    runDialog(IDD_FOLDER, folderDialogProc);
 
     // A DEFAULT_DIR that is no plain name, or a default folder that does not
     // fit, leaves the folder empty: start is disabled and does nothing, free
@@ -124,29 +124,29 @@ TEST_F(InstallTest, FolderDialogTakesOnlyASafeFolderThatFitsAndEndsAtACancelledD
         defaultDir = refused;
         writeDisc({{"A.DAT", "a"}});
         const bool fitsBelowRoot = refused.size() == 250;
-        driver.when(kSpaceText, [&](HWND dialog) {
-            EXPECT_EQ(DialogDriver::text(dialog, kInstallFolderText), "") << refused;
-            EXPECT_EQ(readable(DialogDriver::text(dialog, kSpaceText)), readable("空き容量  不明    必要容量  0 [MB]"));
+        driver.when(IDC_SPACE, [&](HWND dialog) {
+            EXPECT_EQ(DialogDriver::text(dialog, IDC_INSTALL_FOLDER), "") << refused;
+            EXPECT_EQ(readable(DialogDriver::text(dialog, IDC_SPACE)), readable("空き容量  不明    必要容量  0 [MB]"));
             EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // as a keyboard accelerator might
-            DialogDriver::press(dialog, kButtonBrowse);
+            DialogDriver::press(dialog, IDC_BROWSE);
         });
         if (fitsBelowRoot) driver.when(0x3741, [&](HWND browser) {
             SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("C:\\"));
             PostMessageA(browser, WM_COMMAND, IDOK, 0);
         });
-        driver.when(kSpaceText, [&](HWND dialog) {
-            EXPECT_EQ(DialogDriver::text(dialog, kInstallFolderText), fitsBelowRoot ? "C:\\" + refused : "") << refused;
+        driver.when(IDC_SPACE, [&](HWND dialog) {
+            EXPECT_EQ(DialogDriver::text(dialog, IDC_INSTALL_FOLDER), fitsBelowRoot ? "C:\\" + refused : "") << refused;
             EXPECT_EQ(IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE, fitsBelowRoot);
             DialogDriver::press(dialog, IDCANCEL);
         });
-        EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), 0);
+        EXPECT_EQ(runDialog(IDD_FOLDER, folderDialogProc), 0);
         EXPECT_TRUE(boxes.shown().empty() && !key.exists()) << refused;  // no copy, no record
     }
     // Cancel in the disc prompt ends the dialog before it is shown.
     DeleteFileA(disc->path("DATA\\A.DAT").c_str());
     boxes.answer({IDCANCEL});
-    EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), -1);
+    EXPECT_EQ(runDialog(IDD_FOLDER, folderDialogProc), -1);
     EXPECT_EQ(boxes.shown().size(), 1u);  // the disc prompt, and no box of a copy before it
 }
 
@@ -162,10 +162,10 @@ TEST_F(InstallTest, FolderDialogRecordsAFinishedCopyOnlyAndTheBackdropWaitsForIt
     // The progress dialog ends with 0 before the worker has said it finished:
     // no record, and the folder dialog stays open.
     DialogDriver driver;
-    driver.when(kSpaceText, [](HWND dialog) { DialogDriver::press(dialog, IDOK); });
-    driver.when(kProgressBar, [](HWND dialog) { EndDialog(dialog, 0); });
-    driver.when(kSpaceText, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
-    EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), 0);
+    driver.when(IDC_SPACE, [](HWND dialog) { DialogDriver::press(dialog, IDOK); });
+    driver.when(IDC_PROGRESS_BAR, [](HWND dialog) { EndDialog(dialog, 0); });
+    driver.when(IDC_SPACE, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
+    EXPECT_EQ(runDialog(IDD_FOLDER, folderDialogProc), 0);
     for (int waited = 0; !copyDone && waited < 1000; ++waited) Sleep(10);
     ASSERT_TRUE(copyDone);
     EXPECT_TRUE(boxes.shown().empty() && !key.exists());
@@ -173,8 +173,8 @@ TEST_F(InstallTest, FolderDialogRecordsAFinishedCopyOnlyAndTheBackdropWaitsForIt
     // A close request to the backdrop while the copy runs changes nothing: the
     // install ends, and the record stands for every file.
     closeAtFirstProgress = backdrop;
-    driver.when(kSpaceText, [](HWND dialog) { DialogDriver::press(dialog, IDOK); });
-    EXPECT_EQ(runDialog(kDialogFolder, folderDialogProc), 0);
+    driver.when(IDC_SPACE, [](HWND dialog) { DialogDriver::press(dialog, IDOK); });
+    EXPECT_EQ(runDialog(IDD_FOLDER, folderDialogProc), 0);
     EXPECT_TRUE(closeAtFirstProgress == nullptr && IsWindow(backdrop));
     readInstallRecord(recorded);
     EXPECT_EQ(recorded, folder);
@@ -249,7 +249,7 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
                           const std::string& caption = "インストールの中止", UINT flags = MB_OK | MB_ICONEXCLAMATION) {
         copyText(programState.installFolder, (folder[1] == ':' ? folder : disc->path(folder)).c_str());
         const size_t before = boxes.shown().size();
-        EXPECT_EQ(runDialog(kDialogProgress, progressDialogProc), result);
+        EXPECT_EQ(runDialog(IDD_PROGRESS, progressDialogProc), result);
         ASSERT_EQ(boxes.shown().size(), before + 1);  // the runtime question follows a finished copy only
         EXPECT_EQ(readable(boxes.shown().back()), readable(RecordedMessageBox{boxes.shown().back().owner, text, caption, flags}));
         EXPECT_TRUE(boxes.shown().back().owner != nullptr && boxes.shown().back().owner != backdrop);  // the progress dialog
@@ -285,11 +285,11 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
         // A total of 3 GiB goes onto the bar, whose values are signed 32-bit, in KiB.
         ImportPatch size("kernel32.dll", "GetFileSize", reinterpret_cast<void*>(threeGiB));
         DialogDriver bar;
-        bar.when(kProgressBar, [](HWND dialog) {
-            EXPECT_EQ(SendDlgItemMessageA(dialog, kProgressBar, PBM_GETRANGE, FALSE, 0), 3 << 20);
+        bar.when(IDC_PROGRESS_BAR, [](HWND dialog) {
+            EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_GETRANGE, FALSE, 0), 3 << 20);
             for (const DWORD bytes : {0x80000000u, 3u << 30}) {
                 SendMessageA(dialog, WM_COPY_PROGRESS, bytes, 0);
-                EXPECT_EQ(SendDlgItemMessageA(dialog, kProgressBar, PBM_GETPOS, 0, 0), LRESULT(bytes >> 10));
+                EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0), LRESULT(bytes >> 10));
             }
         });
         copy("Q:\\Target", -1, kFailed + "Q:\\Target\\A.DAT");
@@ -299,7 +299,7 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     // Cancel pressed before the worker's first chunk: it stops after that chunk,
     // and what was written stays.
     DialogDriver driver;
-    driver.when(kProgressBar, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
+    driver.when(IDC_PROGRESS_BAR, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
     copy("Cancelled", -1, "キャンセルされました。インストールを中止します。", "インストールの中止", MB_OK);
     EXPECT_EQ(readAll(disc->path("Cancelled\\A.DAT")).size(), kChunk);
     // An entry reaching outside the install folder is refused before anything is written.

@@ -43,7 +43,7 @@ struct LauncherTest : ::testing::Test {
     void record(const std::string& dir) { key.setValue("InstallFolder", REG_SZ, dir.c_str(), DWORD(dir.size()) + 1); }
 
     // The launcher unless another dialog is named, owned by the backdrop.
-    INT_PTR runDialog(int id = kDialogLauncher, DLGPROC procedure = launcherDialogProc) {
+    INT_PTR runDialog(int id = IDD_LAUNCHER, DLGPROC procedure = launcherDialogProc) {
         return DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(id), backdrop, procedure, 0);
     }
 

@@ -189,7 +189,7 @@ TEST_F(MakerInstallTest, InstallsTheGameTreeExactlyAndUninstallRemovesAllOfIt) {
     ASSERT_TRUE(buildRegistrySubKey());
     const std::string target = disc->folder() + "-installed";
     copyText(programState.installFolder, target.c_str());
-    EXPECT_EQ(runDialog(kDialogProgress, progressDialogProc), 0);
+    EXPECT_EQ(runDialog(IDD_PROGRESS, progressDialogProc), 0);
     EXPECT_EQ(readTree(std::wstring(target.begin(), target.end())), kGame);
     char programs[MAX_PATH];
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));

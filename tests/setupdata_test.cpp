@@ -108,6 +108,16 @@ TEST_F(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndStopsAD
 
 DWORD WINAPI readOnly(LPCSTR) { return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY; }
 
+std::string windowsDirectory;  // what the Windows-directory fake answers
+UINT WINAPI fakeWindowsDirectory(LPSTR buffer, UINT size) {
+    if (windowsDirectory.size() >= size) return static_cast<UINT>(windowsDirectory.size() + 1);
+    lstrcpyA(buffer, windowsDirectory.c_str());
+    return static_cast<UINT>(windowsDirectory.size());
+}
+
+UINT driveType;  // what the drive-type fake answers for every root
+UINT WINAPI fakeDriveType(LPCSTR) { return driveType; }
+
 // The rule step by step, on real folders below a disc on drive C:, which Wine reports as fixed.
 TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
     constexpr DWORD kBrowse = kBrowseRefusedAttributes, kInstalled = kInstalledRefusedAttributes;
@@ -122,21 +132,25 @@ TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
     const struct { const char *windows, *path; bool safe; } cases[] = {{"W", "w", false}, {"W", "W2", false},
         {"W", "Games\\W", true}, {"ア", "ア", false}, {"ア", "ヂ", true}, {"W", "管理ツール", false},
         {"W", "管理ツール\\Game", true}};
-    for (const auto& c : cases) {
-        FakeWindowsDirectory fake(disc.path(c.windows));
-        EXPECT_EQ(isSafeFolder(disc.path(c.path).c_str(), kBrowse), c.safe) << readable(c.path);
+    {
+        ImportPatch fake("kernel32.dll", "GetWindowsDirectoryA", reinterpret_cast<void*>(fakeWindowsDirectory));
+        for (const auto& c : cases) {
+            windowsDirectory = disc.path(c.windows);
+            EXPECT_EQ(isSafeFolder(disc.path(c.path).c_str(), kBrowse), c.safe) << readable(c.path);
+        }
+        // Nor a folder below it spelt another way.
+        std::string slashes = disc.path("W\\Game"), doubled = slashes;
+        std::replace(slashes.begin(), slashes.end(), '\\', '/');
+        doubled.insert(3, "\\");
+        windowsDirectory = disc.path("W");
+        for (const std::string& path : {slashes, doubled, disc.path("Games\\..\\W\\Game")})
+            EXPECT_FALSE(isSafeFolder(path.c_str(), kBrowse)) << path;
     }
-    // Nor a folder below it spelt another way.
-    std::string slashes = disc.path("W\\Game"), doubled = slashes;
-    std::replace(slashes.begin(), slashes.end(), '\\', '/');
-    doubled.insert(3, "\\");
-    for (const std::string& path : {slashes, doubled, disc.path("Games\\..\\W\\Game")}) {
-        FakeWindowsDirectory fake(disc.path("W"));
-        EXPECT_FALSE(isSafeFolder(path.c_str(), kBrowse)) << path;
-    }
-    for (UINT type = DRIVE_UNKNOWN; type <= DRIVE_RAMDISK; ++type) {  // removable, remote, CD-ROM and RAM refused
-        FakeDriveTypes fake({{games[0], type}});
-        EXPECT_EQ(isSafeFolder(games.c_str(), kBrowse), type <= DRIVE_NO_ROOT_DIR || type == DRIVE_FIXED) << type;
+    {
+        ImportPatch fake("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void*>(fakeDriveType));
+        for (driveType = DRIVE_UNKNOWN; driveType <= DRIVE_RAMDISK; ++driveType)  // removable, remote, CD-ROM, RAM refused
+            EXPECT_EQ(isSafeFolder(games.c_str(), kBrowse), driveType <= DRIVE_NO_ROOT_DIR || driveType == DRIVE_FIXED)
+                << driveType;
     }
     // Hidden and system are refused by both masks, read-only (faked: Wine
     // keeps no such flag on folders) by the installed copy's only.

@@ -69,16 +69,16 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
         if (c.answer != 0) boxes.answer({c.answer});
         const size_t before = boxes.shown().size();
         DialogDriver driver;
-        driver.when(kStatusText, [&](HWND dialog) {
+        driver.when(IDC_STATUS, [&](HWND dialog) {
             if (c.change == recordDeleted) RegDeleteKeyA(HKEY_CURRENT_USER, key.subKey().c_str());
             if (c.change == unsafeNow) record("C:\\windows\\Game");  // below the Windows folder
-            DialogDriver::press(dialog, kButtonInstallUninstall);
+            DialogDriver::press(dialog, IDC_INSTALL_UNINSTALL);
         });
-        if (c.button != 0) driver.when(kUninstallFolderText, [&](HWND dialog) {
+        if (c.button != 0) driver.when(IDC_UNINSTALL_FOLDER, [&](HWND dialog) {
             EXPECT_EQ(DialogDriver::focusedControl(dialog), IDCANCEL);  // Enter must not uninstall
             DialogDriver::press(dialog, c.button);
         });
-        driver.when(kStatusText, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
+        driver.when(IDC_STATUS, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
         runDialog();
         const std::string context = std::string(c.linkFolder) + " change " + std::to_string(c.change);
         EXPECT_EQ(key.exists(), c.recordKept) << context;

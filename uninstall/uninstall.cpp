@@ -121,7 +121,7 @@ INT_PTR CALLBACK uninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
             return FALSE;
         }
         // Without the text the user still sees the dialog and may cancel.
-        (void)SetDlgItemTextA(dialog, kUninstallFolderText, programState.recordedFolder);
+        (void)SetDlgItemTextA(dialog, IDC_UNINSTALL_FOLDER, programState.recordedFolder);
         // On the first tab stop, the uninstall button, one Enter would uninstall.
         SetFocus(GetDlgItem(dialog, IDCANCEL));
         return FALSE;

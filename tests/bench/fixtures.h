@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/state.h"
-#include "tests/bench/fakes.h"  // the tests of the safety rule take the fakes from here
 #include "tests/bench/imports.h"
 
 // Puts the program state back to all zero, as at the program's start.
