@@ -71,11 +71,8 @@ bool getModulePath(char (&path)[kPathSize]) {
 
 bool getProgramFolder(char (&folder)[kPathSize]) {
     char modulePath[kPathSize];
-    if (!getModulePath(modulePath)) {
-        folder[0] = '\0';
-        return false;
-    }
-    return getProgramFolderOf(modulePath, folder);
+    folder[0] = '\0';
+    return getModulePath(modulePath) && getProgramFolderOf(modulePath, folder);
 }
 
 bool getSourceFolderOf(const char* programFolder, char (&folder)[kPathSize]) {
@@ -86,11 +83,8 @@ bool getSourceFolderOf(const char* programFolder, char (&folder)[kPathSize]) {
 
 bool getSourceFolder(char (&folder)[kPathSize]) {
     char programFolder[kPathSize];
-    if (!getProgramFolder(programFolder)) {
-        folder[0] = '\0';
-        return false;
-    }
-    return getSourceFolderOf(programFolder, folder);
+    folder[0] = '\0';
+    return getProgramFolder(programFolder) && getSourceFolderOf(programFolder, folder);
 }
 
 void formatNumberedKey(NumberedKey kind, unsigned index, char (&key)[kKeySize]) {
