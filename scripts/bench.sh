@@ -27,7 +27,7 @@ start_wine_prefix "$prefix"
 keep_desktop
 
 tools="$PWD/build/x86_64"
-journey() { (cd "$tools/tests" && $WINE64 journey.exe "$@" 2>/dev/null | tr -d '\r' | tail -1); }
+installtimer() { $WINE64 "$tools/bench/bench_installtimer.exe" "$@" 2>/dev/null | tr -d '\r' | tail -1; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 machine="$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(lscpu | sed -n 's/^Model name: *//p' | head -1), $($WINE64 --version)"
 echo "Machine: $machine"
@@ -66,7 +66,7 @@ install_bench() {
             rm -rf "$c/Program Files/CDSetupBench" "$c/bench-floor" "$c/bench-copyfile" "$c/bench-cp"
             sync
             case $method in
-            installer) seconds=$(journey "$windisc" --time-install) ;;
+            installer) seconds=$(installtimer "$windisc") ;;
             floor)
                 mkdir -p "$c/bench-floor"
                 seconds=$(cd "$tools/bench" && $WINE64 bench_floor.exe "$windisc\\SETUP.INI" "$windisc\\DATA" 'C:\bench-floor' "$bytes" | tr -d '\r')

@@ -14,10 +14,6 @@
 // picture of every screen (ImageMagick's import, run as a Unix program) into
 // UNIXDIR, numbered in order. A failing step prints its name, leaves
 // failed-<step>.png in UNIXDIR or $SETUP_TEST_SHOTS, and exits with 1.
-//
-// For the benchmark command it also times one install, printing seconds from
-// the start button to the completion box (the record goes afterwards):
-//   journey.exe DISC --time-install
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -30,6 +26,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "res/resource.h"
 
 namespace {
 
@@ -108,51 +106,21 @@ ULONGLONG lastWriteTime(const std::string& path) {
     return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
-double secondsSince(const LARGE_INTEGER& start) {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+// --- the sample as its description file and its files stand -------------------
 
-// --- the disc's description file, read independently of the program -------------
+const std::string gameName = "サンプルアドベンチャー", defaultDir = "SampleAdventure",
+                  recordKey = "Software\\SampleAdventure", shortcutFolder = "サンプルアドベンチャー", exeName = "GAME.EXE";
+// Each installed file: its source below the its place below the install folder.
+const struct { const char *source, *installed; } files[] = {
+    {"DATA\\GAME.EXE", "\\GAME.EXE"},       {"DATA\\GAME.DAT", "\\GAME.DAT"},
+    {"DATA\\OPENING.DAT", "\\OPENING.DAT"}, {"DATA\\README.TXT", "\\README.TXT"},
+    {"DATA\\TRACK01.WAV", "\\BGM\\TRACK01.WAV"}, {"DATA\\TRACK02.WAV", "\\BGM\\TRACK02.WAV"}};
+std::string discFolder;  // where SETUP.EXE lies
 
-struct Disc {
-    std::string folder, ini;
-    std::string gameName, defaultDir, regName, shortcutFolder, exeName;
-    std::vector<std::pair<std::string, std::string>> files;  // source; path below the install folder
-    ULONGLONG totalBytes = 0;
-    std::string operator[](const std::string& key) const {
-        char value[1024];
-        GetPrivateProfileStringA("InstallInfo", key.c_str(), "NoData", value, sizeof value, ini.c_str());
-        return value;
-    }
-};
-
-Disc readDisc(const std::string& folder) {
-    Disc disc;
-    disc.folder = folder;
-    disc.ini = folder + "\\SETUP.INI";
-    disc.gameName = disc["GAME_NAME"];
-    disc.defaultDir = disc["DEFAULT_DIR"];
-    disc.regName = disc["REG_NAME"];
-    disc.exeName = disc["EXE_NAME"];
-    disc.shortcutFolder = disc["SHORTCATDIR_01"];
-    const std::string copyDir = disc["COPYDIR"] == "NoData" ? "" : disc["COPYDIR"];
-    std::string subfolder;
-    for (int index = 0;; ++index) {
-        char key[32];
-        std::snprintf(key, sizeof key, "COPYFILE_%03d", index);
-        const std::string entry = disc[key];
-        if (entry == "NoData") break;
-        if (entry[0] == '\\') {
-            subfolder = entry.size() > 1 ? entry : "";
-        } else {
-            disc.files.emplace_back(folder + "\\" + copyDir + entry, subfolder + "\\" + entry);
-            disc.totalBytes += readFile(disc.files.back().first).size();
-        }
-    }
-    return disc;
+ULONGLONG totalBytes() {
+    ULONGLONG total = 0;
+    for (const auto& file : files) total += readFile(discFolder + "\\" + file.source).size();
+    return total;
 }
 
 // --- windows of the program -----------------------------------------------------------
@@ -206,7 +174,7 @@ HWND waitFor(const std::string& what, const std::function<bool(HWND)>& passes) {
 // name; its status text tells it apart.
 HWND waitForDialog(const std::string& wanted, bool launcher = false) {
     HWND dialog = waitFor("window \"" + wanted + "\"", [&](HWND window) {
-        return title(window) == wanted && (GetDlgItem(window, 1010) != nullptr) == launcher;
+        return title(window) == wanted && (GetDlgItem(window, IDC_STATUS) != nullptr) == launcher;
     });
     // Settled: enabled again once a child dialog has gone.
     for (int i = 0; i < 500 && !IsWindowEnabled(dialog); ++i) Sleep(10);
@@ -229,19 +197,19 @@ void answerBox(const std::string& caption, const std::string& expected, int butt
 
 // --- what the disk and the registry hold ----------------------------------------------
 
-std::string recordedFolder(const Disc& disc) {
+std::string recordedFolder() {
     char value[MAX_PATH] = "";
     DWORD size = sizeof value;
-    RegGetValueA(HKEY_CURRENT_USER, ("Software\\" + disc.regName).c_str(), "InstallFolder", RRF_RT_REG_SZ, nullptr,
+    RegGetValueA(HKEY_CURRENT_USER, recordKey.c_str(), "InstallFolder", RRF_RT_REG_SZ, nullptr,
                  value, &size);
     return value;
 }
 
-int linkCount(const Disc& disc) {
+int linkCount() {
     char programs[MAX_PATH] = "";
     SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE);
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((std::string(programs) + "\\" + disc.shortcutFolder + "\\*.lnk").c_str(), &found);
+    HANDLE search = FindFirstFileA((std::string(programs) + "\\" + shortcutFolder + "\\*.lnk").c_str(), &found);
     int count = 0;
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) ++count;
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
@@ -267,41 +235,41 @@ DWORD waitForEnd() {
 }
 
 // The disc taken out or put back, until the disc's files say so.
-void changeDisc(const Disc& disc, const char* command, bool in) {
+void changeDisc(const char* command, bool in) {
     runUnix(command);
-    for (int i = 0; i < 500 && exists(disc.ini) != in; ++i) Sleep(10);
-    expect(exists(disc.ini) == in, in ? "the disc is not back" : "the disc is still in");
+    for (int i = 0; i < 500 && exists(discFolder + "\\SETUP.INI") != in; ++i) Sleep(10);
+    expect(exists(discFolder + "\\SETUP.INI") == in, in ? "the disc is not back" : "the disc is still in");
 }
 
-std::string install(const Disc& disc, const char* eject, const char* insert) {
+std::string install(const char* eject, const char* insert) {
     begin("launcher in install mode");
-    HWND launcher = waitForDialog(disc.gameName, true);
-    expect(controlText(launcher, 1010) == disc.gameName + "のインストールを行います", "status text");
-    expect(controlText(launcher, 1002) == "インストール" && !IsWindowVisible(GetDlgItem(launcher, 1003)), "buttons");
+    HWND launcher = waitForDialog(gameName, true);
+    expect(controlText(launcher, IDC_STATUS) == gameName + "のインストールを行います", "status text");
+    expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "インストール" && !IsWindowVisible(GetDlgItem(launcher, IDC_RUN)), "buttons");
     shot("launcher-install");
     if (eject != nullptr && insert != nullptr) {
         begin("asked for the disc");
-        changeDisc(disc, eject, false);
-        click(launcher, 1002);
+        changeDisc(eject, false);
+        click(launcher, IDC_INSTALL_UNINSTALL);
         waitForDialog("ディスクの交換");
-        changeDisc(disc, insert, true);
+        changeDisc(insert, true);
         answerBox("ディスクの交換", "ＣＤ－ＲＯＭを入れて下さい", IDOK);
     } else {
-        click(launcher, 1002);
+        click(launcher, IDC_INSTALL_UNINSTALL);
     }
 
     begin("folder dialog");
     HWND folderDialog = waitForDialog("インストールするフォルダの指定");
-    const std::string folder = controlText(folderDialog, 1008);
-    expect(folder == "C:\\Program Files\\" + disc.defaultDir, "install folder \"" + folder + "\"");
-    const std::string space = controlText(folderDialog, 1009);
-    const std::string required = "    必要容量  " + std::to_string(disc.totalBytes >> 20) + " [MB]";
+    const std::string folder = controlText(folderDialog, IDC_INSTALL_FOLDER);
+    expect(folder == "C:\\Program Files\\" + defaultDir, "install folder \"" + folder + "\"");
+    const std::string space = controlText(folderDialog, IDC_SPACE);
+    const std::string required = "    必要容量  " + std::to_string(totalBytes() >> 20) + " [MB]";
     expect(space.rfind("空き容量  ", 0) == 0 && space.size() > required.size() &&
                space.compare(space.size() - required.size(), required.size(), required) == 0,
            "space line \"" + space + "\"");
     if (touring && !shots.empty()) {
         shot("folder-dialog");
-        click(folderDialog, 1007);
+        click(folderDialog, IDC_BROWSE);
         HWND browser = waitFor("folder browser", [](HWND w) { return GetDlgItem(w, kBrowserTree) != nullptr; });
         Sleep(500);  // the tree fills in
         shot("folder-browser");
@@ -311,7 +279,7 @@ std::string install(const Disc& disc, const char* eject, const char* insert) {
 
     begin("progress dialog");
     click(folderDialog, IDOK);
-    HWND bar = GetDlgItem(waitForDialog("インストール中．．．"), 1001);
+    HWND bar = GetDlgItem(waitForDialog("インストール中．．．"), IDC_PROGRESS_BAR);
     // Mid-copy: a fifth of the way.
     const LRESULT fifth = SendMessageA(bar, PBM_GETRANGE, FALSE, 0) / 5;
     for (int i = 0; i < 3000 && touring && !shots.empty() && SendMessageA(bar, PBM_GETPOS, 0, 0) <= fifth; ++i)
@@ -319,48 +287,48 @@ std::string install(const Disc& disc, const char* eject, const char* insert) {
     shot("progress");
 
     begin("completion box");
-    answerBox(disc.gameName, "正常にインストールが行われました。", IDOK, "installed");
+    answerBox(gameName, "正常にインストールが行われました。", IDOK, "installed");
 
     begin("launcher in run/uninstall mode");
-    launcher = waitForDialog(disc.gameName, true);
-    expect(controlText(launcher, 1010) == disc.gameName + "の実行および\r\nアンインストールを行います", "status text");
-    expect(controlText(launcher, 1002) == "ｱﾝｲﾝｽﾄｰﾙ" && IsWindowVisible(GetDlgItem(launcher, 1003)), "buttons");
-    expect(recordedFolder(disc) == folder, "the record holds \"" + recordedFolder(disc) + "\"");
-    for (const auto& file : disc.files) {
-        const std::string copy = folder + file.second;
-        expect(readFile(copy) == readFile(file.first), copy + " differs from its source");
-        expect(lastWriteTime(copy) == lastWriteTime(file.first), copy + " has another time than its source");
+    launcher = waitForDialog(gameName, true);
+    expect(controlText(launcher, IDC_STATUS) == gameName + "の実行および\r\nアンインストールを行います", "status text");
+    expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "ｱﾝｲﾝｽﾄｰﾙ" && IsWindowVisible(GetDlgItem(launcher, IDC_RUN)), "buttons");
+    expect(recordedFolder() == folder, "the record holds \"" + recordedFolder() + "\"");
+    for (const auto& file : files) {
+        const std::string copy = folder + file.installed, source = discFolder + "\\" + file.source;
+        expect(readFile(copy) == readFile(source), copy + " differs from its source");
+        expect(lastWriteTime(copy) == lastWriteTime(source), copy + " has another time than its source");
     }
-    expect(linkCount(disc) >= 1, "no links in the Programs folder");
+    expect(linkCount() >= 1, "no links in the Programs folder");
     shot("launcher-run-uninstall");
     return folder;
 }
 
-void uninstall(const Disc& disc, const std::string& folder) {
+void uninstall(const std::string& folder) {
     begin("uninstall dialog");
     std::ofstream(folder + "\\SAVE00.DAT") << "a saved game";
-    click(waitForDialog(disc.gameName, true), 1002);
+    click(waitForDialog(gameName, true), IDC_INSTALL_UNINSTALL);
     HWND dialog = waitForDialog("アンインストール");
-    expect(controlText(dialog, 1006) == folder, "the dialog shows \"" + controlText(dialog, 1006) + "\"");
+    expect(controlText(dialog, IDC_UNINSTALL_FOLDER) == folder, "the dialog shows \"" + controlText(dialog, IDC_UNINSTALL_FOLDER) + "\"");
     shot("uninstall-dialog");
     click(dialog, IDOK);
 
     begin("save-file question");
     answerBox("確認", "セーブファイルを削除しますか？", IDNO, "save-file-question");
     begin("uninstalled box");
-    answerBox(disc.gameName, "アンインストールしました。", IDOK);
+    answerBox(gameName, "アンインストールしました。", IDOK);
 
     begin("launcher in install mode after the uninstall");
-    expect(controlText(waitForDialog(disc.gameName, true), 1002) == "インストール", "install button text");
-    expect(recordedFolder(disc).empty(), "the record is still there");
-    for (const auto& file : disc.files) expect(!exists(folder + file.second), folder + file.second + " stays");
-    expect(linkCount(disc) == 0, "links stay in the Programs folder");
+    expect(controlText(waitForDialog(gameName, true), IDC_INSTALL_UNINSTALL) == "インストール", "install button text");
+    expect(recordedFolder().empty(), "the record is still there");
+    for (const auto& file : files) expect(!exists(folder + file.installed), folder + file.installed + " stays");
+    expect(linkCount() == 0, "links stay in the Programs folder");
     expect(exists(folder + "\\SAVE00.DAT"), "the save file went");
 }
 
-void run(const Disc& disc, const std::string& folder) {
+void run(const std::string& folder) {
     begin("run");
-    click(waitForDialog(disc.gameName, true), 1003);
+    click(waitForDialog(gameName, true), IDC_RUN);
     HWND game = nullptr;
     for (const DWORD start = GetTickCount(); game == nullptr; Sleep(10)) {
         game = FindWindowA("SampleAdventureMain", "サンプルアドベンチャー");
@@ -375,33 +343,15 @@ void run(const Disc& disc, const std::string& folder) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, gameProcess);
     QueryFullProcessImageNameA(process, 0, path, &size);
     CloseHandle(process);
-    expect(lstrcmpiA(path, (folder + "\\" + disc.exeName).c_str()) == 0, std::string("the game runs from ") + path);
+    expect(lstrcmpiA(path, (folder + "\\" + exeName).c_str()) == 0, std::string("the game runs from ") + path);
     Sleep(300);
     shot("game");
     PostMessageA(game, WM_CLOSE, 0, 0);
 }
 
-int timeInstall(const Disc& disc) {
-    start(disc.folder + "\\SETUP.EXE", disc.folder);
-    click(waitForDialog(disc.gameName, true), 1002);
-    HWND folderDialog = waitForDialog("インストールするフォルダの指定");
-    LARGE_INTEGER started;
-    QueryPerformanceCounter(&started);
-    click(folderDialog, IDOK);
-    HWND box = waitForDialog(disc.gameName);
-    const double seconds = secondsSince(started);
-    click(box, IDOK);
-    click(waitForDialog(disc.gameName, true), IDCANCEL);
-    waitForEnd();
-    RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\" + disc.regName).c_str());
-    std::printf("%.3f\n", seconds);
-    return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[2], "--time-install") == 0) return timeInstall(readDisc(argv[1]));
     const char* drive = std::getenv("SETUP_TEST_CDROM");
     std::string folder = argc >= 2 && argv[1][0] != '-' ? argv[1] : drive != nullptr ? drive : "";
     for (int i = 1; i + 1 < argc; ++i) {
@@ -413,16 +363,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (folder.back() == '\\') folder.pop_back();
-    const Disc disc = readDisc(folder);
-    expect(disc.gameName != "NoData" && !disc.files.empty(), "no description file on " + disc.folder);
+    discFolder = folder;
+    expect(exists(discFolder + "\\SETUP.INI"), "no description file on " + discFolder);
 
-    start(disc.folder + "\\SETUP.EXE", disc.folder);
-    std::string installed = install(disc, std::getenv("SETUP_TEST_EJECT"), std::getenv("SETUP_TEST_INSERT"));
-    uninstall(disc, installed);
+    start(discFolder + "\\SETUP.EXE", discFolder);
+    std::string installed = install(std::getenv("SETUP_TEST_EJECT"), std::getenv("SETUP_TEST_INSERT"));
+    uninstall(installed);
     touring = false;
-    installed = install(disc, nullptr, nullptr);
+    installed = install(nullptr, nullptr);
     touring = true;
-    run(disc, installed);
+    run(installed);
     std::printf("PASS the whole journey\n");
     return 0;
 }
