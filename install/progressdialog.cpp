@@ -20,6 +20,35 @@ constexpr char kCancelledText[] = "キャンセルされました。インスト
 constexpr char kFailedText[] = "ファイルのコピーに失敗しました。インストールを中止します。\n";
 constexpr char kStoppedCaption[] = "インストールの中止";
 
+// The bar's position is set on every progress message, but Wine repaints the
+// bar at once on every change, which costs several times the chunk's copy.
+// So the bar is repainted at most every kBarPaintMs; a timer paints a
+// position that no later message brought to the screen.
+constexpr DWORD kBarPaintMs = 16;
+constexpr UINT_PTR kBarTimer = 1;
+
+void paintBar(HWND dialog) {
+    (void)KillTimer(dialog, kBarTimer);  // none may be pending
+    HWND bar = GetDlgItem(dialog, kProgressBar);
+    SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    programState.barPaintedAt = GetTickCount();
+}
+
+void moveBar(HWND dialog, WPARAM position) {
+    HWND bar = GetDlgItem(dialog, kProgressBar);
+    SendMessageA(bar, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(bar, PBM_SETPOS, position, 0);
+    if (GetTickCount() - programState.barPaintedAt >= kBarPaintMs) {
+        paintBar(dialog);
+    } else {
+        SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
+        // Restarted by every message; it fires once the messages pause. Without
+        // it the bar would show an old position until the next paint.
+        (void)SetTimer(dialog, kBarTimer, kBarPaintMs, nullptr);
+    }
+}
+
 void showCopyFailure(HWND dialog, const char* path) {
     char text[sizeof kFailedText + kPathSize];
     joinText(text, {kFailedText, path});
@@ -85,9 +114,15 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     // otherwise act on (a byte count as the default button's id, after every
     // chunk).
     case WM_COPY_PROGRESS:
-        SendDlgItemMessageA(dialog, kProgressBar, PBM_SETPOS, wParam, 0);
+        moveBar(dialog, wParam);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != kBarTimer) return FALSE;
+        paintBar(dialog);
         return TRUE;
     case WM_COPY_DONE:
+        // The last position is on screen before anything says the copy ended.
+        paintBar(dialog);
         if (wParam == kCopyCancelled) {
             MessageBoxA(dialog, kCancelledText, kStoppedCaption, MB_OK);
         } else if (wParam == kCopyFailed) {
