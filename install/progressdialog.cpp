@@ -22,8 +22,9 @@ constexpr char kStoppedCaption[] = "インストールの中止";
 
 // The bar's position is set on every progress message, but Wine repaints the
 // bar at once on every change, which costs several times the chunk's copy.
-// So the bar is repainted at most every kBarPaintMs; a timer paints a
-// position that no later message brought to the screen.
+// So after each repaint the bar's redraw is off for kBarPaintMs, and the bar
+// is repainted by the first message after that or by a timer, whichever
+// comes first; the timer paints a position no later message brought.
 constexpr DWORD kBarPaintMs = 16;
 constexpr UINT_PTR kBarTimer = 1;
 
@@ -37,16 +38,13 @@ void paintBar(HWND dialog) {
 
 void moveBar(HWND dialog, WPARAM position) {
     HWND bar = GetDlgItem(dialog, kProgressBar);
-    SendMessageA(bar, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(bar, PBM_SETPOS, position, 0);
-    if (GetTickCount() - programState.barPaintedAt >= kBarPaintMs) {
-        paintBar(dialog);
-    } else {
-        SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
-        // Restarted by every message; it fires once the messages pause. Without
-        // it the bar would show an old position until the next paint.
+    // Redraw off clears WS_VISIBLE: the first message after a repaint.
+    if (GetWindowLongA(bar, GWL_STYLE) & WS_VISIBLE) {
+        SendMessageA(bar, WM_SETREDRAW, FALSE, 0);
         (void)SetTimer(dialog, kBarTimer, kBarPaintMs, nullptr);
     }
+    SendMessageA(bar, PBM_SETPOS, position, 0);
+    if (GetTickCount() - programState.barPaintedAt >= kBarPaintMs) paintBar(dialog);
 }
 
 void showCopyFailure(HWND dialog, const char* path) {
