@@ -50,6 +50,7 @@ struct ProgramState {
     char defaultDirName[kFolderSize];
     DWORD totalBytes;  // the copy list's size as the folder dialog shows it
     CopyJob copyJob;
+    DWORD barPaintedAt;  // progress dialog: tick count of the bar's last repaint
 
     // uninstaller: the folder read from the install record when its dialog opens
     char recordedFolder[kPathSize];

@@ -6,9 +6,10 @@
 //
 //   floor.exe SETUP.INI SOURCE_FOLDER TARGET_FOLDER TOTAL_BYTES
 //
-// The bar's range is the copy set's size, so that it moves across its whole
-// width as the installer's does. Prints the seconds from the dialog's start to
-// the last file's end.
+// The bar's range is the copy set's size, so that its position moves across
+// its whole width as the installer's does; how often the bar is repainted is
+// not mandated, so the floor never repaints it (its redraw is off). Prints the
+// seconds from the dialog's start to the last file's end.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -68,6 +69,7 @@ INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
         CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH, 10, 10, 300, 20, window,
                         reinterpret_cast<HMENU>(kBar), nullptr, nullptr);
         SendDlgItemMessageA(window, kBar, PBM_SETRANGE32, 0, totalBytes);
+        SendDlgItemMessageA(window, kBar, WM_SETREDRAW, FALSE, 0);
         CloseHandle(CreateThread(nullptr, 0, copyAll, nullptr, 0, nullptr));
         return TRUE;
     case kProgress:

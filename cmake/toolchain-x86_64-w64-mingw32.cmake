@@ -1,5 +1,5 @@
-# The same source for 64-bit Windows: the build that runs under 64-bit Wine,
-# where the tests run.
+# The same source for 64-bit Windows: a portability check, tested under 64-bit
+# Wine.
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

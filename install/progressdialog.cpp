@@ -28,6 +28,33 @@ int barPosition(DWORD bytes, DWORD total) {
     return static_cast<int>(total > 0x7FFFFFFFu ? shown >> 10 : shown);
 }
 
+// The bar's position is set on every progress message, but Wine repaints the
+// bar at once on every change, which costs several times the chunk's copy.
+// So after each repaint the bar's redraw is off for kBarPaintMs, and the bar
+// is repainted by the first message after that or by a timer, whichever
+// comes first; the timer paints a position no later message brought.
+constexpr DWORD kBarPaintMs = 16;
+constexpr UINT_PTR kBarTimer = 1;
+
+void paintBar(HWND dialog) {
+    (void)KillTimer(dialog, kBarTimer);  // none may be pending
+    HWND bar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
+    SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    programState.barPaintedAt = GetTickCount();
+}
+
+void moveBar(HWND dialog, int position) {
+    HWND bar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
+    // Redraw off clears WS_VISIBLE: the first message after a repaint.
+    if (GetWindowLongA(bar, GWL_STYLE) & WS_VISIBLE) {
+        SendMessageA(bar, WM_SETREDRAW, FALSE, 0);
+        (void)SetTimer(dialog, kBarTimer, kBarPaintMs, nullptr);
+    }
+    SendMessageA(bar, PBM_SETPOS, position, 0);
+    if (GetTickCount() - programState.barPaintedAt >= kBarPaintMs) paintBar(dialog);
+}
+
 void showCopyFailure(HWND dialog, const char* path) {
     char text[sizeof kFailedText + kPathSize];
     joinText(text, {kFailedText, path});
@@ -96,13 +123,16 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     // otherwise act on (a byte count as the default button's id, after every
     // chunk).
     case WM_COPY_PROGRESS:
-        SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS,
-                            barPosition(static_cast<DWORD>(wParam),
-                                        static_cast<DWORD>(GetWindowLongPtrA(dialog, DWLP_USER))),
-                            0);
+        moveBar(dialog, barPosition(static_cast<DWORD>(wParam), static_cast<DWORD>(GetWindowLongPtrA(dialog, DWLP_USER))));
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != kBarTimer) return FALSE;
+        paintBar(dialog);
         return TRUE;
     case WM_COPY_DONE:
         programState.copyJob.finished = wParam == kCopyFinished;
+        // The last position is on screen before anything says the copy ended.
+        paintBar(dialog);
         if (wParam == kCopyCancelled) {
             MessageBoxA(dialog, kCancelledText, kStoppedCaption, MB_OK);
         } else if (wParam == kCopyFailed) {

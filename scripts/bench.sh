@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# The benchmark command: measures, in one run on this machine under Wine,
+# The benchmark command: measures, in one run on this machine under Wine, the
+# shipped i686 build (under 32-bit Wine) and, for comparison, the x86_64 build
+# (under 64-bit Wine):
 #
-#  1. install throughput: the real SETUP.EXE installing a copy set of about
-#     512 MiB (four large files and 400 small ones, in two subfolders) through
-#     its dialogs, against the floor (only what the copy algorithm mandates:
-#     the 500 ms wait, every entry read from the description file, 128 KiB
-#     chunks with the times set first and a synchronous message to a dialog
-#     with a real progress bar after every chunk), CopyFileA per file, and
-#     cp -r; medians of three rounds, the methods in rotated order;
-#  2. start-up: from starting SETUP.EXE until its launcher dialog is on
-#     screen, against a bare program that shows one empty dialog, both warm;
-#     medians of 15 runs.
+#  1. install throughput: the real SETUP.EXE of each build installing a copy
+#     set of about 512 MiB (four large files and 400 small ones, in two
+#     subfolders) through its dialogs, against the floor built for the same
+#     target (only what the copy algorithm mandates: the 500 ms wait, every
+#     entry read from the description file, 128 KiB chunks with the times set
+#     first and a synchronous message to a dialog after every chunk that sets
+#     a real progress bar's position), CopyFileA per file, cp -r, and the
+#     peer: an NSIS installer with a progress page that copies the same set
+#     from a folder beside it with CopyFiles (and the same installer copying
+#     nothing, for its own start and end); medians of three rounds, the
+#     methods in rotated order;
+#  2. start-up of the shipped build: from starting SETUP.EXE until its
+#     launcher dialog is on screen, against a bare program that shows one
+#     empty dialog, both warm; medians of 15 runs.
 #
 #   scripts/bench.sh [install|start]    (both when no argument is given)
 set -euo pipefail
@@ -26,8 +32,10 @@ wine_env_cleanups+=("rm -rf '$prefix'")
 start_wine_prefix "$prefix"
 keep_desktop
 
-tools="$PWD/build/x86_64"
-installtimer() { $WINE64 "$tools/bench/bench_installtimer.exe" "$@" 2>/dev/null | tr -d '\r' | tail -1; }
+build="$PWD/build"
+tools="$build/i686"  # the shipped build
+echo "Measuring the shipped build ($tools) under 32-bit Wine; the x86_64 build ($build/x86_64) for comparison"
+installtimer() { $WINE64 "$build/$1/bench/bench_installtimer.exe" "${@:2}" 2>/dev/null | tr -d '\r' | tail -1; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 machine="$(nproc) cores, $(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(lscpu | sed -n 's/^Model name: *//p' | head -1), $($WINE64 --version)"
 echo "Machine: $machine"
@@ -52,32 +60,58 @@ install_bench() {
         for i in $(seq -w 1 400); do head -c $((320 << 10)) /dev/urandom >"$disc/DATA/V0$i.WAV"; done
         touch "$disc/.complete"
     fi
-    cp "$tools/disc/SETUP.EXE" "$tools/disc/DSETUP.dll" "$disc/"
+    # The peer: an NSIS installer beside the copy set, and the same installer
+    # copying nothing.
+    local copies
+    for copies in 1 0; do
+        {
+            echo 'Unicode true'
+            echo "OutFile \"$disc/PEER$copies.EXE\""
+            echo 'Name "Benchmark"'
+            echo 'InstallDir "C:\bench-nsis"'
+            echo 'RequestExecutionLevel user'
+            echo 'AutoCloseWindow true'
+            echo 'Page instfiles'
+            echo 'Section'
+            echo '    SetOutPath "$INSTDIR"'
+            [ $copies = 1 ] && echo '    CopyFiles "$EXEDIR\DATA\*.*" "$INSTDIR"'
+            echo 'SectionEnd'
+        } >/tmp/cdsetup-bench-peer.nsi
+        makensis -V1 /tmp/cdsetup-bench-peer.nsi >/dev/null
+    done
+    rm -f /tmp/cdsetup-bench-peer.nsi
     local bytes mib
     bytes=$(du -sb "$disc/DATA" | cut -f1)
     mib=$(awk -v b="$bytes" 'BEGIN { printf "%.0f", b / 1048576 }')
     local windisc=Z:${disc//\//\\}
     local c="$WINEPREFIX/drive_c"
-    local methods=(installer floor copyfile cp) round i method seconds
+    local methods=(setup-i686 floor-i686 setup-x86_64 floor-x86_64 copyfile nsis nsis-empty cp) round i method seconds
+    local count=${#methods[@]} start end
     declare -A times
     for round in 1 2 3; do
-        for i in 0 1 2 3; do
-            method=${methods[$(((i + round - 1) % 4))]}
-            rm -rf "$c/Program Files/CDSetupBench" "$c/bench-floor" "$c/bench-copyfile" "$c/bench-cp"
+        for ((i = 0; i < count; i++)); do
+            method=${methods[$(((i + round - 1) % count))]}
+            rm -rf "$c/Program Files/CDSetupBench" "$c/bench-floor" "$c/bench-copyfile" "$c/bench-nsis" "$c/bench-cp"
             sync
             case $method in
-            installer) seconds=$(installtimer "$windisc") ;;
-            floor)
+            setup-*)
+                cp "$build/${method#setup-}/disc/SETUP.EXE" "$build/${method#setup-}/disc/DSETUP.dll" "$disc/"
+                seconds=$(installtimer "${method#setup-}" "$windisc")
+                ;;
+            floor-*)
                 mkdir -p "$c/bench-floor"
-                seconds=$(cd "$tools/bench" && $WINE64 bench_floor.exe "$windisc\\SETUP.INI" "$windisc\\DATA" 'C:\bench-floor' "$bytes" | tr -d '\r')
+                seconds=$(cd "$build/${method#floor-}/bench" && $WINE64 bench_floor.exe "$windisc\\SETUP.INI" "$windisc\\DATA" 'C:\bench-floor' "$bytes" | tr -d '\r')
                 ;;
             copyfile)
                 seconds=$(cd "$tools/bench" && $WINE64 bench_copyfile.exe "$windisc\\SETUP.INI" "$windisc\\DATA" 'C:\bench-copyfile' | tr -d '\r')
                 ;;
-            cp)
-                local start end
+            nsis | nsis-empty | cp)
                 start=$(date +%s.%N)
-                cp -r "$disc/DATA" "$c/bench-cp"
+                case $method in
+                nsis) (cd "$disc" && $WINE64 PEER1.EXE >/dev/null 2>&1) ;;
+                nsis-empty) (cd "$disc" && $WINE64 PEER0.EXE >/dev/null 2>&1) ;;
+                cp) cp -r "$disc/DATA" "$c/bench-cp" ;;
+                esac
                 end=$(date +%s.%N)
                 seconds=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }')
                 ;;
@@ -85,17 +119,24 @@ install_bench() {
             times[$method]+="$seconds "
         done
     done
-    rm -rf "$c/Program Files/CDSetupBench" "$c/bench-floor" "$c/bench-copyfile" "$c/bench-cp"
+    rm -rf "$c/Program Files/CDSetupBench" "$c/bench-floor" "$c/bench-copyfile" "$c/bench-nsis" "$c/bench-cp"
 
     echo
-    echo "Install of $mib MiB (medians of 3 rounds):"
-    local installer
-    installer=$(echo ${times[installer]} | tr ' ' '\n' | median)
+    echo "Install of $mib MiB (medians of 3 rounds; SETUP.EXE from the start button to the completion box,"
+    echo "the peer from its start to its exit):"
+    declare -A median_of
     for method in "${methods[@]}"; do
-        seconds=$(echo ${times[$method]} | tr ' ' '\n' | median)
-        awk -v m="$method" -v s="$seconds" -v mib="$mib" -v inst="$installer" -v all="${times[$method]}" \
-            'BEGIN { printf "  %-9s %7.2f s  %7.1f MiB/s   installer/%-9s %5.2f   (runs: %s)\n", m, s, mib / s, m, s / inst, all }'
+        median_of[$method]=$(echo ${times[$method]} | tr ' ' '\n' | median)
+        awk -v m="$method" -v s="${median_of[$method]}" -v mib="$mib" -v all="${times[$method]}" \
+            'BEGIN { printf "  %-12s %7.2f s  %7.1f MiB/s   (runs: %s)\n", m, s, mib / s, all }'
     done
+    awk -v s32="${median_of[setup-i686]}" -v f32="${median_of[floor-i686]}" -v s64="${median_of[setup-x86_64]}" \
+        -v f64="${median_of[floor-x86_64]}" -v peer="${median_of[nsis]}" -v empty="${median_of[nsis-empty]}" 'BEGIN {
+        printf "  shipped build against the x86_64 build (throughput)  %5.2f   (target 0.8 or more)\n", s64 / s32
+        printf "  i686 SETUP.EXE against its floor (throughput)        %5.2f   (target 0.9 or more)\n", f32 / s32
+        printf "  x86_64 SETUP.EXE against its floor (throughput)      %5.2f   (target 0.9 or more)\n", f64 / s64
+        printf "  the peer'\''s copying (nsis - nsis-empty)               %5.2f s\n", peer - empty
+        printf "  shipped build against the peer'\''s copying (time)      %5.2f   (target 5 or less)\n", s32 / (peer - empty) }'
 }
 
 start_bench() {

@@ -14,9 +14,8 @@ cd "$(dirname "$0")/.."
 scripts/setup-machine.sh
 scripts/build.sh >/dev/null
 
-# The 64-bit build of the same program: 32-bit Wine cannot run on this kernel.
-# build/i686/disc holds the shipped 32-bit disc.
-disc="$PWD/build/x86_64/disc"
+# The shipped 32-bit disc, under 32-bit Wine.
+disc="$PWD/build/i686/disc"
 source scripts/wine-env.sh
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -30,8 +29,8 @@ start_display
 prefix=$(mktemp -d /tmp/cdsetup-run.XXXXXX)
 wine_env_cleanups+=("rm -rf '$prefix'")
 start_wine_prefix "$prefix"
-scripts/make-iso.sh "$disc" build/x86_64/disc.iso
-cdrom_drive D build/x86_64/disc.iso
+scripts/make-iso.sh "$disc" build/i686/disc.iso
+cdrom_drive D build/i686/disc.iso
 keep_desktop
 
 shots="$PWD/build/screenshots"
@@ -40,7 +39,7 @@ mkdir -p "$shots"
 from=${SETUP_TEST_CDROM:-$(winepath -w "$disc" 2>/dev/null)}
 # The tour does not take the disc out.
 unset SETUP_TEST_EJECT SETUP_TEST_INSERT
-if ! (cd build/x86_64/tests && $WINE64 journey.exe "$from" --shots "$shots"); then
+if ! (cd build/i686/tests && $WINE64 journey.exe "$from" --shots "$shots"); then
     echo "run: the tour stopped; see $shots" >&2
     exit 1
 fi

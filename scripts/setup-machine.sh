@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running need on a Debian 12 machine:
-# the mingw-w64 cross compilers, GoogleTest's sources, Wine, Xvfb, the fonts
-# and the Japanese locale that gives Wine ANSI code page 932.
+# the mingw-w64 cross compilers, GoogleTest's sources, 64-bit Wine and beside it
+# 32-bit Wine (the shipped program is 32-bit), Xvfb, the fonts, the Japanese
+# locale that gives Wine ANSI code page 932, and NSIS for the benchmark's peer.
 set -euo pipefail
 
 packages=(
     cmake ninja-build python3 python3-pefile googletest
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth x11-utils imagemagick
-    fonts-ipafont-gothic fonts-wine locales xorriso fuseiso fuse3 xdotool
+    wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick
+    fonts-ipafont-gothic fonts-wine locales xorriso fuseiso fuse3 xdotool nsis
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+# wine32 comes from the i386 architecture, which apt must know before it can
+# find it.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    sudo_if_needed dpkg --add-architecture i386
+fi
 
 missing=()
 for package in "${packages[@]}"; do

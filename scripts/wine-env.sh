@@ -45,21 +45,39 @@ start_display() {
     return 1
 }
 
-# The template: a fresh prefix whose windows all live in one virtual desktop
-# (title bars are drawn, and closing a window is fast).
+# What every prefix we make starts with: its windows in one virtual desktop
+# (title bars are drawn, and closing a window is fast); the dialogs' Japanese
+# faces replaced by IPA faces of the same metrics (Wine would pick a wider face
+# and cut the labels); and Wine's Marlett in the Fonts folder, because Debian's
+# Wine looks for its own fonts under a path it cannot resolve
+# ("Z:\usr\share\wine\../fonts") and never loads them, so the caption
+# buttons' Marlett falls back to a text face that draws their glyph codes
+# "0", "1" and "r" as letters.
+prepare_template() {
+    $WINE64 wineboot -i >/dev/null 2>&1
+    $WINE64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    $WINE64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+    local face
+    for face in "ＭＳ Ｐゴシック=IPAPGothic" "MS UI Gothic=IPAPGothic" "ＭＳ ゴシック=IPAGothic"; do
+        $WINE64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1
+    done
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    wineserver -w
+}
+
+# The template prefix, made once per machine. Its name carries the Wine
+# version, whether 32-bit Wine was there to fill syswow64, and a digest of
+# prepare_template, so a machine with an older template makes a new one.
 wine_template() {
-    local template="${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/cdsetup/wine-template-$($WINE64 --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')"
+    local wow=win64 digest
+    [ -x /usr/lib/wine/wine ] && wow=wow64
+    digest=$(declare -f prepare_template | md5sum | cut -c1-8)
+    local template="${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/cdsetup/wine-template-$($WINE64 --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')-$wow-$digest"
     if [ ! -f "$template/.complete" ]; then
         rm -rf "$template"
         mkdir -p "$template"
         echo "Making the Wine template prefix in $template (once per machine)" >&2
-        (
-            export WINEPREFIX="$template"
-            $WINE64 wineboot -i >/dev/null 2>&1
-            $WINE64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-            $WINE64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-            wineserver -w
-        )
+        (export WINEPREFIX="$template"; prepare_template)
         touch "$template/.complete"
     fi
     echo "$template"

@@ -13,7 +13,7 @@ std::vector<HWND> threadDialogs() {
     std::vector<HWND> dialogs;
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM list) -> BOOL {
+        [](HWND window, LPARAM list) CALLBACK -> BOOL {
             char name[16];
             if (GetClassNameA(window, name, sizeof name) && lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window))
                 reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);

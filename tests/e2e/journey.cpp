@@ -147,7 +147,7 @@ std::string title(HWND window) {
 HWND findDialog(const std::function<bool(HWND)>& passes) {
     std::pair<const std::function<bool(HWND)>*, HWND> search = {&passes, nullptr};
     EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
+        [](HWND window, LPARAM context) CALLBACK -> BOOL {
             auto& s = *reinterpret_cast<decltype(search)*>(context);
             DWORD process = 0;
             char name[16] = "";
