@@ -14,37 +14,30 @@
 namespace {
 
 constexpr int kWaitMs = 120000;
+constexpr int kPollMs = 10;
 
 DWORD processId = 0;
 
-struct Search {
-    const char* title;
-    bool launcher;  // the launcher shares its title with the completion box; its status text tells it apart
-    HWND found;
-};
-
-BOOL CALLBACK findDialog(HWND window, LPARAM context) {
-    auto& search = *reinterpret_cast<Search*>(context);
-    DWORD owner = 0;
-    char name[16] = "", title[256] = "";
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameA(window, name, sizeof name);
-    GetWindowTextA(window, title, sizeof title);
-    if (owner != processId || !IsWindowVisible(window) || !IsWindowEnabled(window) || lstrcmpA(name, "#32770") != 0 ||
-        lstrcmpA(title, search.title) != 0 || (GetDlgItem(window, IDC_STATUS) != nullptr) != search.launcher)
-        return TRUE;
-    search.found = window;
-    return FALSE;
+// The enabled dialog of the program with this title: the launcher, which has
+// the status text, or another (the completion box shares its title).
+HWND findDialog(const char* title, bool launcher) {
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", title)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window) && IsWindowEnabled(window) &&
+            (GetDlgItem(window, IDC_STATUS) != nullptr) == launcher)
+            return window;
+    }
+    return nullptr;
 }
 
-// Polled each millisecond: the completion box's appearance is what is timed.
+// Polled every 10 ms by title only: every query of another process's windows
+// is work for the window server that the program under measurement shares.
 HWND waitForDialog(const char* title, bool launcher) {
-    Search search = {title, launcher, nullptr};
-    for (int i = 0; i < kWaitMs && search.found == nullptr; ++i) {
-        EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found == nullptr) Sleep(1);
-    }
-    return search.found;
+    HWND found = nullptr;
+    for (int waited = 0; waited < kWaitMs && (found = findDialog(title, launcher)) == nullptr; waited += kPollMs)
+        Sleep(kPollMs);
+    return found;
 }
 
 bool press(HWND dialog, int id) {

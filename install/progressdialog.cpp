@@ -32,8 +32,10 @@ int barPosition(DWORD bytes, DWORD total) {
 // bar at once on every change, which costs several times the chunk's copy.
 // So after each repaint the bar's redraw is off for kBarPaintMs, and the bar
 // is repainted by the first message after that or by a timer, whichever
-// comes first; the timer paints a position no later message brought.
-constexpr DWORD kBarPaintMs = 16;
+// comes first; the timer paints a position no later message brought. Ten
+// repaints a second move the bar smoothly; more cost the copy time without
+// showing anything new.
+constexpr DWORD kBarPaintMs = 100;
 constexpr UINT_PTR kBarTimer = 1;
 
 void paintBar(HWND dialog) {
