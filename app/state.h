@@ -50,7 +50,13 @@ struct ProgramState {
     char defaultDirName[kFolderSize];
     DWORD totalBytes;  // the copy list's size as the folder dialog shows it
     CopyJob copyJob;
-    DWORD barPaintedAt;  // progress dialog: tick count of the bar's last repaint
+
+    // progress dialog: its bar, on the dialog's thread only
+    struct {
+        HWND window;     // looked up once when the copy starts
+        DWORD total;     // the copy set's size, by which positions are scaled
+        DWORD paintedAt;  // tick count of the last repaint
+    } progressBar;
 
     // uninstaller: the folder read from the install record when its dialog opens
     char recordedFolder[kPathSize];

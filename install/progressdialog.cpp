@@ -40,21 +40,22 @@ constexpr UINT_PTR kBarTimer = 1;
 
 void paintBar(HWND dialog) {
     (void)KillTimer(dialog, kBarTimer);  // none may be pending
-    HWND bar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
+    HWND bar = programState.progressBar.window;
     SendMessageA(bar, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    programState.barPaintedAt = GetTickCount();
+    programState.progressBar.paintedAt = GetTickCount();
 }
 
-void moveBar(HWND dialog, int position) {
-    HWND bar = GetDlgItem(dialog, IDC_PROGRESS_BAR);
+// Sets the bar to bytes of the copy set, after every chunk.
+void moveBar(HWND dialog, DWORD bytes) {
+    HWND bar = programState.progressBar.window;
     // Redraw off clears WS_VISIBLE: the first message after a repaint.
     if (GetWindowLongA(bar, GWL_STYLE) & WS_VISIBLE) {
         SendMessageA(bar, WM_SETREDRAW, FALSE, 0);
         (void)SetTimer(dialog, kBarTimer, kBarPaintMs, nullptr);
     }
-    SendMessageA(bar, PBM_SETPOS, position, 0);
-    if (GetTickCount() - programState.barPaintedAt >= kBarPaintMs) paintBar(dialog);
+    SendMessageA(bar, PBM_SETPOS, barPosition(bytes, programState.progressBar.total), 0);
+    if (GetTickCount() - programState.progressBar.paintedAt >= kBarPaintMs) paintBar(dialog);
 }
 
 void showCopyFailure(HWND dialog, const char* path) {
@@ -85,9 +86,10 @@ bool startCopy(HWND dialog) {
             return false;
         }
     }
-    // The total stays with the dialog, which scales every position by it.
-    SetWindowLongPtrA(dialog, DWLP_USER, static_cast<LONG_PTR>(total));
-    SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, barPosition(total, total));
+    // Every position is scaled by the total; the bar is looked up once, not
+    // after every chunk.
+    programState.progressBar = {GetDlgItem(dialog, IDC_PROGRESS_BAR), total, GetTickCount()};
+    SendMessageA(programState.progressBar.window, PBM_SETRANGE32, 0, barPosition(total, total));
 
     // Only the last level is made; a folder that cannot be made fails the copy
     // of its first file.
@@ -125,7 +127,7 @@ INT_PTR CALLBACK progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     // otherwise act on (a byte count as the default button's id, after every
     // chunk).
     case WM_COPY_PROGRESS:
-        moveBar(dialog, barPosition(static_cast<DWORD>(wParam), static_cast<DWORD>(GetWindowLongPtrA(dialog, DWLP_USER))));
+        moveBar(dialog, static_cast<DWORD>(wParam));
         return TRUE;
     case WM_TIMER:
         if (wParam != kBarTimer) return FALSE;
