@@ -88,7 +88,7 @@ install_bench() {
     local methods=(setup-i686 floor-i686 setup-x86_64 floor-x86_64 copyfile nsis nsis-empty cp) round i method seconds
     local count=${#methods[@]} start end
     declare -A times
-    for round in 1 2 3; do
+    for round in 1 2 3 4 5; do
         for ((i = 0; i < count; i++)); do
             method=${methods[$(((i + round - 1) % count))]}
             rm -rf "$c/Program Files/CDSetupBench" "$c/bench-floor" "$c/bench-copyfile" "$c/bench-nsis" "$c/bench-cp"
@@ -122,7 +122,7 @@ install_bench() {
     rm -rf "$c/Program Files/CDSetupBench" "$c/bench-floor" "$c/bench-copyfile" "$c/bench-nsis" "$c/bench-cp"
 
     echo
-    echo "Install of $mib MiB (medians of 3 rounds; SETUP.EXE from the start button to the completion box,"
+    echo "Install of $mib MiB (medians of 5 rounds; SETUP.EXE from the start button to the completion box,"
     echo "the peer from its start to its exit):"
     declare -A median_of
     for method in "${methods[@]}"; do
