@@ -17,6 +17,7 @@ constexpr int kWaitMs = 120000;
 constexpr int kPollMs = 10;
 
 DWORD processId = 0;
+HANDLE process = nullptr;
 
 // The enabled dialog of the program with this title: the launcher, which has
 // the status text, or another (the completion box shares its title).
@@ -35,8 +36,10 @@ HWND findDialog(const char* title, bool launcher) {
 // is work for the window server that the program under measurement shares.
 HWND waitForDialog(const char* title, bool launcher) {
     HWND found = nullptr;
-    for (int waited = 0; waited < kWaitMs && (found = findDialog(title, launcher)) == nullptr; waited += kPollMs)
-        Sleep(kPollMs);
+    // A program that ended (one that could not load DSETUP.dll, say) shows nothing more.
+    for (int waited = 0; waited < kWaitMs && (found = findDialog(title, launcher)) == nullptr; waited += kPollMs) {
+        if (WaitForSingleObject(process, kPollMs) == WAIT_OBJECT_0) break;
+    }
     return found;
 }
 
@@ -59,32 +62,33 @@ int main(int argc, char** argv) {
     std::string commandLine = "\"" + program + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
+    PROCESS_INFORMATION started = {};
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, disc.c_str(), &startup,
-                        &process))
+                        &started))
         return 1;
-    processId = process.dwProcessId;
-    LARGE_INTEGER frequency, started = {}, finished = {};
+    processId = started.dwProcessId;
+    process = started.hProcess;
+    LARGE_INTEGER frequency, pressed = {}, finished = {};
     QueryPerformanceFrequency(&frequency);
     HWND folderDialog = nullptr, box = nullptr;
     if (press(waitForDialog(gameName, true), IDC_INSTALL_UNINSTALL) &&
         (folderDialog = waitForDialog("インストールするフォルダの指定", false)) != nullptr) {
-        QueryPerformanceCounter(&started);
+        QueryPerformanceCounter(&pressed);
         if (press(folderDialog, IDOK) && (box = waitForDialog(gameName, false)) != nullptr)
             QueryPerformanceCounter(&finished);
     }
     const bool timed = box != nullptr;
     if (timed) press(box, IDOK);
-    if (!press(waitForDialog(gameName, true), IDCANCEL)) TerminateProcess(process.hProcess, 1);
-    WaitForSingleObject(process.hProcess, kWaitMs);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (!press(waitForDialog(gameName, true), IDCANCEL)) TerminateProcess(process, 1);
+    WaitForSingleObject(process, kWaitMs);
+    CloseHandle(started.hThread);
+    CloseHandle(process);
     // Only the disc's own record: never Software itself.
     if (regName[0] != '\0') (void)RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\" + std::string(regName)).c_str());
     if (!timed) {
         std::fprintf(stderr, "installtimer: the install did not reach its completion box\n");
         return 1;
     }
-    std::printf("%.3f\n", static_cast<double>(finished.QuadPart - started.QuadPart) / frequency.QuadPart);
+    std::printf("%.3f\n", static_cast<double>(finished.QuadPart - pressed.QuadPart) / frequency.QuadPart);
     return 0;
 }
