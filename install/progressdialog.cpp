@@ -88,7 +88,8 @@ bool startCopy(HWND dialog) {
     }
     // Every position is scaled by the total; the bar is looked up once, not
     // after every chunk.
-    programState.progressBar = {GetDlgItem(dialog, IDC_PROGRESS_BAR), total, GetTickCount()};
+    // The first position is painted at once.
+    programState.progressBar = {GetDlgItem(dialog, IDC_PROGRESS_BAR), total, GetTickCount() - kBarPaintMs};
     SendMessageA(programState.progressBar.window, PBM_SETRANGE32, 0, barPosition(total, total));
 
     // Only the last level is made; a folder that cannot be made fails the copy

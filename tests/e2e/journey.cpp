@@ -280,10 +280,12 @@ std::string install(const char* eject, const char* insert) {
     begin("progress dialog");
     click(folderDialog, IDOK);
     HWND bar = GetDlgItem(waitForDialog("インストール中．．．"), IDC_PROGRESS_BAR);
-    // Mid-copy: a fifth of the way.
+    // Mid-copy: a fifth of the way, and on screen (the bar is repainted ten
+    // times a second).
     const LRESULT fifth = SendMessageA(bar, PBM_GETRANGE, FALSE, 0) / 5;
     for (int i = 0; i < 3000 && touring && !shots.empty() && SendMessageA(bar, PBM_GETPOS, 0, 0) <= fifth; ++i)
         Sleep(2);
+    if (touring && !shots.empty()) Sleep(110);
     shot("progress");
 
     begin("completion box");
