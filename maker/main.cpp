@@ -9,6 +9,7 @@
 #include <iterator>
 #include <cwchar>
 #include <initializer_list>
+#include <string>
 
 #include "checker/console.h"
 #include "checker/discchecker.h"
@@ -145,11 +146,9 @@ bool isEmptyOrMissingFolder(const wchar_t* folder) {
         return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
-    wchar_t pattern[kPathSize + 2];
-    lstrcpynW(pattern, folder, kPathSize);
-    lstrcatW(pattern, L"\\*");
+    const std::wstring pattern = std::wstring(folder) + L"\\*";
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern, &found);
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
     bool empty = true;
     for (BOOL more = search != INVALID_HANDLE_VALUE; more && empty; more = FindNextFileW(search, &found)) {
         empty = lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0;
@@ -177,12 +176,12 @@ void takeShortcuts(Problems& problems, const Arguments& a, const std::vector<Tre
         const wchar_t* value = a.shortcutArguments[i][1];
         if (lstrcmpW(option, L"--shortcut") == 0) {
             ShortcutOption shortcut = {};
-            wchar_t name[kPathSize];
             const wchar_t* equals = std::wcschr(value, L'=');
-            lstrcpynW(name, value, equals != nullptr ? static_cast<int>(std::min<size_t>(equals - value + 1, kPathSize)) : 1);
+            // Whole: a name too long for the program is refused as such, never cut.
+            const std::wstring name(value, equals != nullptr ? equals : value);
             const int target = equals != nullptr ? takeInstalledFile(problems, "--shortcut", equals + 1, game) : -1;
             if (equals == nullptr) problem(problems, "--shortcut", {"名前=ファイル の形で指定してください"});
-            if (takeText(problems, "--shortcut", name, shortcut.name) && !isPlainName(shortcut.name)) {
+            if (takeText(problems, "--shortcut", name.c_str(), shortcut.name) && !isPlainName(shortcut.name)) {
                 problem(problems, "--shortcut", {shortcut.name, " はショートカットの名前に使えません"});
             }
             if (target >= 0) copyText(shortcut.target, game[static_cast<size_t>(target)].name);
@@ -190,15 +189,14 @@ void takeShortcuts(Problems& problems, const Arguments& a, const std::vector<Tre
         } else if (lstrcmpW(option, L"--description") == 0) {
             takeText(problems, "--description", value, options.shortcuts.back().description);
         } else {
-            wchar_t file[kPathSize];
-            lstrcpynW(file, value, kPathSize);
-            wchar_t* comma = std::wcsrchr(file, L',');
-            if (comma != nullptr) {
-                *comma = L'\0';
-                options.shortcuts.back().iconNumber = static_cast<int>(std::wcstol(comma + 1, nullptr, 10));
+            std::wstring file(value);
+            const size_t comma = file.rfind(L',');
+            if (comma != std::wstring::npos) {
+                options.shortcuts.back().iconNumber = static_cast<int>(std::wcstol(file.c_str() + comma + 1, nullptr, 10));
+                file.resize(comma);
             }
             ShortcutOption& shortcut = options.shortcuts.back();
-            const int icon = takeInstalledFile(problems, "--icon", file, game);
+            const int icon = takeInstalledFile(problems, "--icon", file.c_str(), game);
             if (icon < 0) continue;
             copyText(shortcut.icon, game[static_cast<size_t>(icon)].name);
             // SHORTCATICON is read from the target's folder.
@@ -298,10 +296,7 @@ int main() {
         if (slash != nullptr) *slash = L'\0';
     }
     for (const wchar_t* program : {L"\\SETUP.EXE", L"\\DSETUP.dll"}) {
-        wchar_t path[kPathSize + 16];
-        lstrcpynW(path, options.programFolder, kPathSize);
-        lstrcatW(path, program);
-        if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) {
+        if (GetFileAttributesW((std::wstring(options.programFolder) + program).c_str()) == INVALID_FILE_ATTRIBUTES) {
             char name[32];
             toAnsiText(program + 1, name);
             problem(problems, "--program", {name, " がありません"});

@@ -75,16 +75,33 @@ bool namesDevice(const char* begin, const char* end) {
 }
 
 bool isPlainComponent(const char* begin, const char* end) {
-    if (begin == end || isDotsAndBlanksOnly(begin, end) || namesDevice(begin, end)) return false;
     // Windows drops a trailing dot or blank: the folder made would not be the
-    // one named, and a path holding it would not be in its full form.
-    if (end[-1] == '.' || end[-1] == ' ') return false;
+    // one named, and a path holding it would not be in its full form. That
+    // also refuses a name of dots and blanks only.
+    if (begin == end || end[-1] == '.' || end[-1] == ' ' || namesDevice(begin, end)) return false;
     for (const char* p = begin; p < end; p = CharNextA(p)) {
         if (IsDBCSLeadByte(static_cast<BYTE>(*p))) continue;
         const unsigned char c = static_cast<unsigned char>(*p);
         if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
     }
     return true;
+}
+
+bool staysInside(const char* begin, const char* end) { return !climbsOut(begin, end) && !namesDevice(begin, end); }
+bool isNoDevice(const char* begin, const char* end) { return !namesDevice(begin, end); }
+
+// Whether accept holds for every component of path, split at "\" and, with
+// slashSeparates, at "/" (never at the second byte of a double-byte character).
+bool everyComponent(const char* path, bool slashSeparates, bool (*accept)(const char*, const char*)) {
+    const char* component = path;
+    for (const char* p = path;; p = CharNextA(p)) {
+        const bool singleByte = !IsDBCSLeadByte(static_cast<BYTE>(*p));
+        if (*p == '\0' || (singleByte && (*p == '\\' || (slashSeparates && *p == '/')))) {
+            if (!accept(component, p)) return false;
+            if (*p == '\0') return true;
+            component = p + 1;
+        }
+    }
 }
 
 // Whether path holds no "/" and is its own full form (GetFullPathNameA): no
@@ -144,42 +161,14 @@ const char* lastPathComponent(const char* path) {
 }
 
 bool staysInsideFolder(const char* relativePath) {
-    const char* component = relativePath;
-    for (const char* p = relativePath;; p = CharNextA(p)) {
-        const bool singleByte = !IsDBCSLeadByte(static_cast<BYTE>(*p));
-        if (singleByte && *p == ':') return false;
-        if (*p == '\0' || (singleByte && (*p == '\\' || *p == '/'))) {
-            if (climbsOut(component, p) || namesDevice(component, p)) return false;
-            if (*p == '\0') return true;
-            component = p + 1;
-        }
-    }
+    // ":" (a drive or a stream name) is never the second byte of a double-byte character.
+    return std::strchr(relativePath, ':') == nullptr && everyComponent(relativePath, true, staysInside);
 }
 
-bool holdsDeviceName(const char* relativePath) {
-    const char* component = relativePath;
-    for (const char* p = relativePath;; p = CharNextA(p)) {
-        const bool singleByte = !IsDBCSLeadByte(static_cast<BYTE>(*p));
-        if (*p == '\0' || (singleByte && (*p == '\\' || *p == '/'))) {
-            if (namesDevice(component, p)) return true;
-            if (*p == '\0') return false;
-            component = p + 1;
-        }
-    }
-}
+bool holdsDeviceName(const char* relativePath) { return !everyComponent(relativePath, true, isNoDevice); }
 
 bool isPlainName(const char* name) {
     return isPlainComponent(name, name + std::strlen(name));
 }
 
-bool isAcceptableRelativePath(const char* path) {
-    const char* component = path;
-    for (const char* p = path;; p = CharNextA(p)) {
-        const bool singleByte = !IsDBCSLeadByte(static_cast<BYTE>(*p));
-        if (*p == '\0' || (singleByte && *p == '\\')) {
-            if (!isPlainComponent(component, p)) return false;
-            if (*p == '\0') return true;
-            component = p + 1;
-        }
-    }
-}
+bool isAcceptableRelativePath(const char* path) { return everyComponent(path, false, isPlainComponent); }
