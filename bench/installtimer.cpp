@@ -2,6 +2,10 @@
 // command: from the folder dialog's start button until the completion box,
 // with the default install folder. The launcher is then cancelled and the
 // install record removed; the installed files are the caller's to remove.
+// Nothing polls the window server during the copy: the program writes its
+// install record just before the completion box, so the timer sleeps on a
+// change notification of HKCU\Software and looks for the box only once the
+// record is there.
 //
 //   installtimer.exe DISC      prints the seconds
 #include <windows.h>
@@ -32,15 +36,35 @@ HWND findDialog(const char* title, bool launcher) {
     return nullptr;
 }
 
-// Polled every 10 ms by title only: every query of another process's windows
-// is work for the window server that the program under measurement shares.
-HWND waitForDialog(const char* title, bool launcher) {
+// Polled by title only: every query of another process's windows is work for
+// the window server that the program under measurement shares.
+HWND waitForDialog(const char* title, bool launcher, int pollMs = kPollMs) {
     HWND found = nullptr;
     // A program that ended (one that could not load DSETUP.dll, say) shows nothing more.
-    for (int waited = 0; waited < kWaitMs && (found = findDialog(title, launcher)) == nullptr; waited += kPollMs) {
-        if (WaitForSingleObject(process, kPollMs) == WAIT_OBJECT_0) break;
+    for (int waited = 0; waited < kWaitMs && (found = findDialog(title, launcher)) == nullptr; waited += pollMs) {
+        if (WaitForSingleObject(process, pollMs) == WAIT_OBJECT_0) break;
     }
     return found;
+}
+
+bool keyExists(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Sleeps until the key exists, woken by every change below HKCU\Software;
+// false when the program ended or the wait timed out first.
+bool waitForKey(HKEY software, HANDLE changed, const std::string& path) {
+    const HANDLE waits[] = {changed, process};
+    for (;;) {
+        if (keyExists(path)) return true;
+        if (WaitForMultipleObjects(2, waits, FALSE, kWaitMs) != WAIT_OBJECT_0) return false;
+        if (RegNotifyChangeKeyValue(software, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, changed,
+                                    TRUE) != ERROR_SUCCESS)
+            return false;
+    }
 }
 
 bool press(HWND dialog, int id) {
@@ -59,6 +83,10 @@ int main(int argc, char** argv) {
     GetPrivateProfileStringA("InstallInfo", "GAME_NAME", "", gameName, sizeof gameName, description.c_str());
     GetPrivateProfileStringA("InstallInfo", "REG_NAME", "", regName, sizeof regName, description.c_str());
 
+    // A record left by an earlier run would put the launcher in uninstall mode.
+    const std::string recordKey = "Software\\" + std::string(regName);
+    if (regName[0] != '\0') (void)RegDeleteTreeA(HKEY_CURRENT_USER, recordKey.c_str());
+
     std::string commandLine = "\"" + program + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -70,13 +98,22 @@ int main(int argc, char** argv) {
     process = started.hProcess;
     LARGE_INTEGER frequency, pressed = {}, finished = {};
     QueryPerformanceFrequency(&frequency);
+    HKEY software = nullptr;
+    const HANDLE changed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HWND folderDialog = nullptr, box = nullptr;
-    if (press(waitForDialog(gameName, true), IDC_INSTALL_UNINSTALL) &&
-        (folderDialog = waitForDialog("インストールするフォルダの指定", false)) != nullptr) {
+    if (regName[0] != '\0' && RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_NOTIFY, &software) == ERROR_SUCCESS &&
+        press(waitForDialog(gameName, true), IDC_INSTALL_UNINSTALL) &&
+        (folderDialog = waitForDialog("インストールするフォルダの指定", false)) != nullptr &&
+        RegNotifyChangeKeyValue(software, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, changed, TRUE) ==
+            ERROR_SUCCESS) {
         QueryPerformanceCounter(&pressed);
-        if (press(folderDialog, IDOK) && (box = waitForDialog(gameName, false)) != nullptr)
+        // The box follows the record within milliseconds.
+        if (press(folderDialog, IDOK) && waitForKey(software, changed, recordKey) &&
+            (box = waitForDialog(gameName, false, 1)) != nullptr)
             QueryPerformanceCounter(&finished);
     }
+    if (software != nullptr) RegCloseKey(software);
+    CloseHandle(changed);
     const bool timed = box != nullptr;
     if (timed) press(box, IDOK);
     if (!press(waitForDialog(gameName, true), IDCANCEL)) TerminateProcess(process, 1);
@@ -84,7 +121,7 @@ int main(int argc, char** argv) {
     CloseHandle(started.hThread);
     CloseHandle(process);
     // Only the disc's own record: never Software itself.
-    if (regName[0] != '\0') (void)RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\" + std::string(regName)).c_str());
+    if (regName[0] != '\0') (void)RegDeleteTreeA(HKEY_CURRENT_USER, recordKey.c_str());
     if (!timed) {
         std::fprintf(stderr, "installtimer: the install did not reach its completion box\n");
         return 1;
