@@ -15,8 +15,8 @@
 #     is printed too), CopyFileA per file, cp -r, and the peer: an NSIS
 #     installer with a progress page that copies the same set from a folder
 #     beside it with CopyFiles (and the same installer copying nothing, for
-#     its own start and end); medians of seven rounds, the methods in rotated
-#     order;
+#     its own start and end); medians of nine rounds, the methods in rotated
+#     order, and each throughput ratio the median of the rounds' own ratios;
 #  2. start-up of the shipped build: from starting SETUP.EXE until its
 #     launcher dialog is on screen, against a bare program that shows one
 #     empty dialog, both warm; medians of 15 runs.
@@ -91,7 +91,7 @@ install_bench() {
     local methods=(setup-i686 floor-i686 setup-x86_64 floor-x86_64 copyfile nsis nsis-empty cp) round i method seconds
     local count=${#methods[@]} start end opening
     declare -A times
-    local rounds=7
+    local rounds=9
     for ((round = 1; round <= rounds; round++)); do
         for ((i = 0; i < count; i++)); do
             method=${methods[$(((i + round - 1) % count))]}
@@ -135,13 +135,20 @@ install_bench() {
         awk -v m="$method" -v s="${median_of[$method]}" -v mib="$mib" -v all="${times[$method]}" \
             'BEGIN { printf "  %-17s %7.2f s  %7.1f MiB/s   (runs: %s)\n", m, s, mib / s, all }'
     done
-    awk -v s32="${median_of[setup-i686]}" -v f32="${median_of[floor-i686]}" -v s64="${median_of[setup-x86_64]}" \
-        -v f64="${median_of[floor-x86_64]}" -v c32="${median_of[floor-i686-copy]}" -v c64="${median_of[floor-x86_64-copy]}" -v peer="${median_of[nsis]}" -v empty="${median_of[nsis-empty]}" 'BEGIN {
-        printf "  shipped build against the x86_64 build (throughput)  %5.2f   (target 0.8 or more)\n", s64 / s32
-        printf "  i686 SETUP.EXE against its floor (throughput)        %5.2f   (target 0.9 or more)\n", f32 / s32
-        printf "  x86_64 SETUP.EXE against its floor (throughput)      %5.2f   (target 0.9 or more)\n", f64 / s64
-        printf "  the same against the floor'\''s copy alone             %5.2f (i686) %5.2f (x86_64)\n", c32 / s32, c64 / s64
-        printf "  the peer'\''s copying (nsis - nsis-empty)               %5.2f s\n", peer - empty
+    # A throughput ratio is the median of the rounds' own ratios: the two runs
+    # of a round follow each other closely, so the load of the machine's
+    # neighbours, which drifts over tens of seconds, weighs on both alike.
+    ratio() { paste -d' ' <(echo ${times[$1]} | tr ' ' '\n') <(echo ${times[$2]} | tr ' ' '\n') | awk '{ print $1 / $2 }' | median; }
+    awk -v shipped="$(ratio setup-x86_64 setup-i686)" -v f32="$(ratio floor-i686 setup-i686)" \
+        -v f64="$(ratio floor-x86_64 setup-x86_64)" -v c32="$(ratio floor-i686-copy setup-i686)" \
+        -v c64="$(ratio floor-x86_64-copy setup-x86_64)" -v s32="${median_of[setup-i686]}" -v peer="${median_of[nsis]}" \
+        -v empty="${median_of[nsis-empty]}" 'BEGIN {
+        print "Throughput ratios, medians of the rounds'\'' own ratios:"
+        printf "  shipped build against the x86_64 build               %5.2f   (target 0.8 or more)\n", shipped
+        printf "  i686 SETUP.EXE against its floor                     %5.2f   (target 0.9 or more)\n", f32
+        printf "  x86_64 SETUP.EXE against its floor                   %5.2f   (target 0.9 or more)\n", f64
+        printf "  the same against the floor'\''s copy alone             %5.2f (i686) %5.2f (x86_64)\n", c32, c64
+        printf "The peer'\''s copying (nsis - nsis-empty, medians)        %5.2f s\n", peer - empty
         printf "  shipped build against the peer'\''s copying (time)      %5.2f   (target 5 or less)\n", s32 / (peer - empty) }'
 }
 
