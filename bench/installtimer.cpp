@@ -14,6 +14,8 @@
 #include <string>
 
 #include "res/resource.h"
+#include "setupdata/installrecord.h"
+#include "setupdata/safefolder.h"
 
 namespace {
 
@@ -83,9 +85,16 @@ int main(int argc, char** argv) {
     GetPrivateProfileStringA("InstallInfo", "GAME_NAME", "", gameName, sizeof gameName, description.c_str());
     GetPrivateProfileStringA("InstallInfo", "REG_NAME", "", regName, sizeof regName, description.c_str());
 
+    // The record is deleted before and after, so only a disc whose record is
+    // one plain level below Software is timed: never Software itself or a
+    // key that other programs share.
+    if (!isPlainName(regName) || namesSharedRegistryKey(regName)) {
+        std::fprintf(stderr, "installtimer: REG_NAME must be one plain name of the disc's own\n");
+        return 2;
+    }
     // A record left by an earlier run would put the launcher in uninstall mode.
     const std::string recordKey = "Software\\" + std::string(regName);
-    if (regName[0] != '\0') (void)RegDeleteTreeA(HKEY_CURRENT_USER, recordKey.c_str());
+    (void)RegDeleteTreeA(HKEY_CURRENT_USER, recordKey.c_str());
 
     std::string commandLine = "\"" + program + "\"";
     STARTUPINFOA startup = {};
@@ -101,7 +110,7 @@ int main(int argc, char** argv) {
     HKEY software = nullptr;
     const HANDLE changed = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     HWND folderDialog = nullptr, box = nullptr;
-    if (regName[0] != '\0' && RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_NOTIFY, &software) == ERROR_SUCCESS &&
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_NOTIFY, &software) == ERROR_SUCCESS &&
         press(waitForDialog(gameName, true), IDC_INSTALL_UNINSTALL) &&
         (folderDialog = waitForDialog("インストールするフォルダの指定", false)) != nullptr &&
         RegNotifyChangeKeyValue(software, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, changed, TRUE) ==
@@ -120,8 +129,7 @@ int main(int argc, char** argv) {
     WaitForSingleObject(process, kWaitMs);
     CloseHandle(started.hThread);
     CloseHandle(process);
-    // Only the disc's own record: never Software itself.
-    if (regName[0] != '\0') (void)RegDeleteTreeA(HKEY_CURRENT_USER, recordKey.c_str());
+    (void)RegDeleteTreeA(HKEY_CURRENT_USER, recordKey.c_str());
     if (!timed) {
         std::fprintf(stderr, "installtimer: the install did not reach its completion box\n");
         return 1;
