@@ -57,15 +57,16 @@ bool keyExists(const std::string& path) {
 }
 
 // Sleeps until the key exists, woken by every change below HKCU\Software;
-// false when the program ended or the wait timed out first.
+// false when the program ended or the wait timed out first. The notification
+// is armed before each look, so a key made in between still wakes the wait.
 bool waitForKey(HKEY software, HANDLE changed, const std::string& path) {
     const HANDLE waits[] = {changed, process};
     for (;;) {
-        if (keyExists(path)) return true;
-        if (WaitForMultipleObjects(2, waits, FALSE, kWaitMs) != WAIT_OBJECT_0) return false;
         if (RegNotifyChangeKeyValue(software, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, changed,
                                     TRUE) != ERROR_SUCCESS)
             return false;
+        if (keyExists(path)) return true;
+        if (WaitForMultipleObjects(2, waits, FALSE, kWaitMs) != WAIT_OBJECT_0) return false;
     }
 }
 
@@ -112,9 +113,7 @@ int main(int argc, char** argv) {
     HWND folderDialog = nullptr, box = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_NOTIFY, &software) == ERROR_SUCCESS &&
         press(waitForDialog(gameName, true), IDC_INSTALL_UNINSTALL) &&
-        (folderDialog = waitForDialog("インストールするフォルダの指定", false)) != nullptr &&
-        RegNotifyChangeKeyValue(software, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, changed, TRUE) ==
-            ERROR_SUCCESS) {
+        (folderDialog = waitForDialog("インストールするフォルダの指定", false)) != nullptr) {
         QueryPerformanceCounter(&pressed);
         // The box follows the record within milliseconds.
         if (press(folderDialog, IDOK) && waitForKey(software, changed, recordKey) &&
