@@ -42,8 +42,10 @@ bool checkInstalledCopy() {
     readInstallRecord(recordedFolder);
     if (isNoData(recordedFolder)) return false;
 
+    char firstKey[kKeySize];
+    formatNumberedKey(NumberedKey::copyFile, 0, firstKey);
     char firstEntry[256];
-    readSetupString("COPYFILE_000", firstEntry);
+    readSetupString(firstKey, firstEntry);
     if (isNoData(firstEntry)) return false;
 
     char firstFile[kComposedPathSize];
@@ -89,7 +91,7 @@ bool prepareLauncher(HWND dialog) {
     if (!getModulePath(modulePath)) return false;
     if (!deriveDescriptionPath(modulePath)) return false;
 
-    readSetupString("GAME_NAME", programState.gameName);
+    readSetupString(kGameNameKey, programState.gameName);
     if (isNoData(programState.gameName)) return false;
 
     // A title that cannot be set changes nothing else.

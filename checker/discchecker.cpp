@@ -11,9 +11,9 @@
 
 #include "setupdata/splashfile.h"
 #include "checker/peimage.h"
-#include "install/dsetup.h"
-#include "install/installfolder.h"
-#include "install/shortcuts.h"
+#include "setupdata/setupnames.h"
+#include "setupdata/installfolder.h"
+#include "setupdata/shortcutpaths.h"
 #include "app/state.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/safefolder.h"

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr DWORD kChunkSize = 0x20000;
 constexpr DWORD kStartDelayMs = 500;
 
 enum class Outcome { goOn, cancelled, failed };
@@ -54,7 +53,7 @@ bool copyFile(CopyRun& run, const char* sourcePath, const char* targetPath) {
     bool ok = true;
     for (;;) {
         DWORD read = 0;
-        if (!ReadFile(source, run.buffer, kChunkSize, &read, nullptr)) {
+        if (!ReadFile(source, run.buffer, kCopyChunkSize, &read, nullptr)) {
             ok = fail(run, sourcePath);
             break;
         }
@@ -66,7 +65,7 @@ bool copyFile(CopyRun& run, const char* sourcePath, const char* targetPath) {
         }
         run.bytesCopied += read;
         SendMessageA(run.dialog, WM_COPY_PROGRESS, run.bytesCopied, 0);
-        if (cancelRequested(run) || read != kChunkSize) break;
+        if (cancelRequested(run) || read != kCopyChunkSize) break;
     }
     if (ok && haveTimes) (void)SetFileTime(target, &created, nullptr, &written);
     CloseHandle(target);
@@ -105,7 +104,7 @@ DWORD WINAPI copyWorker(void* parameter) {
     run.job->failedPath[0] = '\0';
 
     // One buffer for the whole install, reused for every file and chunk.
-    run.buffer = static_cast<BYTE*>(GlobalAlloc(GPTR, kChunkSize));
+    run.buffer = static_cast<BYTE*>(GlobalAlloc(GPTR, kCopyChunkSize));
     if (run.buffer == nullptr) {
         run.outcome = Outcome::failed;
     } else {

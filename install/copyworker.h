@@ -13,6 +13,9 @@ constexpr WPARAM kCopyFinished = 0;
 constexpr WPARAM kCopyCancelled = static_cast<WPARAM>(static_cast<DWORD>(-1));
 constexpr WPARAM kCopyFailed = 1;  // copyJob.failedPath names what failed
 
+// Each file is read and written in pieces of this size, one progress message after each.
+constexpr DWORD kCopyChunkSize = 0x20000;
+
 // The thread's start routine; parameter is the address of programState.copyJob.
 DWORD WINAPI copyWorker(void* parameter);
 

@@ -14,7 +14,7 @@ constexpr DWORD kSetupFlags = 2;
 }  // namespace
 
 void offerDirectSound(HWND owner) {
-    if (readSetupInt("DXOPTION") != 1) return;
+    if (readSetupInt(kDxOptionKey) != 1) return;
 
     // Zero first: a query that fills nothing reads as no runtime, and the user
     // is asked rather than silently passed over.

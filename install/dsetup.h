@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "setupdata/setupnames.h"  // its file name and the two ordinals
+
 extern "C" {
 // Ordinal 11: the installed runtime's version; the low 16 bits of the first
 // value are its minor number.
@@ -11,11 +13,3 @@ INT WINAPI dsetupGetVersion(DWORD* version, DWORD* revision);
 // Ordinal 5: runs the runtime's setup from root, owned by owner.
 INT WINAPI dsetupRun(HWND owner, LPCSTR root, DWORD flags);
 }
-
-// The library's file name beside the program, and the runtime's setup program
-// that the sample disc's stand-in runs from the source folder.
-constexpr char kDsetupLibrary[] = "DSETUP.dll";
-constexpr char kDxSetupProgram[] = "DXSETUP.EXE";
-
-constexpr WORD kDsetupGetVersionOrdinal = 11;
-constexpr WORD kDsetupRunOrdinal = 5;

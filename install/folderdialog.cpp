@@ -3,7 +3,7 @@
 #include <shlobj.h>
 
 #include "install/diskspace.h"
-#include "install/installfolder.h"
+#include "setupdata/installfolder.h"
 #include "install/progressdialog.h"
 #include "res/resource.h"
 #include "app/state.h"
@@ -114,7 +114,7 @@ void install(HWND dialog) {
         DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(IDD_PROGRESS), dialog, progressDialogProc, 0);
     if (result != 0 || !programState.copyJob.finished) return;
     char caption[256];
-    readSetupString("GAME_NAME", caption);
+    readSetupString(kGameNameKey, caption);
     writeInstallRecord(programState.installFolder);
     MessageBoxA(dialog, kSucceededText, caption, MB_OK);
     EndDialog(dialog, 0);
@@ -130,7 +130,7 @@ INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             EndDialog(dialog, -1);
             return TRUE;
         }
-        readSetupString("DEFAULT_DIR", programState.defaultDirName);
+        readSetupString(kDefaultDirKey, programState.defaultDirName);
         // DEFAULT_DIR is the install folder's last level, one plain name: ".",
         // "..\X" or "NUL" would install elsewhere or nowhere. Without it, or
         // when the default does not fit, the folder stays empty and nothing

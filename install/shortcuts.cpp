@@ -4,8 +4,8 @@
 #include <shlobj.h>
 
 #include "app/state.h"
-#include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
+#include "setupdata/shortcutpaths.h"
 #include "setupdata/text.h"
 
 #ifndef _WIN64
@@ -63,10 +63,7 @@ struct GroupRun {
 
 bool makeGroupShortcut(const ShortcutEntry& group, void* context) {
     const auto& run = *static_cast<const GroupRun*>(context);
-    // A folder such as "", "." or ".." would put links into the Programs
-    // folder itself or elsewhere, a name such as "..\X" would replace a file
-    // of someone else's; the uninstaller would then delete theirs.
-    if (!isAcceptableRelativePath(group.folder) || !isPlainName(group.name)) return true;
+    if (!isAcceptedShortcutGroup(group)) return true;
 
     ShortcutPaths paths;
     if (!composeShortcutPaths(group, run.programsFolder, programState.installFolder, paths)) return true;
@@ -79,22 +76,6 @@ bool makeGroupShortcut(const ShortcutEntry& group, void* context) {
 }
 
 }  // namespace
-
-bool composeShortcutPaths(const ShortcutEntry& group, const char* programsFolder, const char* installFolder,
-                          ShortcutPaths& paths) {
-    paths.icon[0] = '\0';
-    if (!joinText(paths.folder, {programsFolder, "\\", group.folder}) ||
-        !joinText(paths.link, {paths.folder, "\\", group.name, ".lnk"}) ||
-        !joinText(paths.target, {installFolder, "\\", group.target})) {
-        return false;
-    }
-    if (!group.hasIconFile) return true;
-    // The icon file lies beside the target.
-    char targetFolder[kPathSize];
-    copyText(targetFolder, paths.target);
-    if (char* backslash = findLastBackslash(targetFolder)) backslash[1] = '\0';
-    return joinText(paths.icon, {targetFolder, group.iconFile});
-}
 
 void makeStartMenuShortcuts(HWND owner) {
     GroupRun run;

@@ -12,6 +12,9 @@ constexpr char kCaption[] = "SETUP";
 constexpr char kNoModeText[] = "解像度を切り替えることができませんでした。";
 constexpr char kRestartQuestion[] = "画面モードの切り替えには再起動が必要です。\nよろしいですか？";
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+// The maker's name before "Setup": one fixed name, so a second restart asked
+// for before the first has run replaces the entry instead of adding another,
+// and any of its discs' setup programs overwrites the same one.
 constexpr char kRunOnceValue[] = "VantorelleSetup";
 
 constexpr DWORD kMinimumWidth = 640;

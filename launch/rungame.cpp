@@ -38,7 +38,7 @@ void captureDisplayMode() {
 // so that no cut path is ever started.
 bool startGame(const char* recordedFolder) {
     char exeName[kPathSize];
-    readSetupString("EXE_NAME", exeName);  // "NoData" when missing: that path just fails to start
+    readSetupString(kExeNameKey, exeName);  // "NoData" when missing: that path just fails to start
     char gamePath[kPathSize];
     if (!joinText(gamePath, {recordedFolder, "\\", exeName})) return false;
 

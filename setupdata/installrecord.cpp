@@ -26,7 +26,7 @@ bool openRecordKey(HKEY& key) {
 
 bool buildRegistrySubKey() {
     char regName[256];
-    readSetupString("REG_NAME", regName);
+    readSetupString(kRegNameKey, regName);
     if (isNoData(regName) || regName[0] == '\0' || std::strlen(regName) > kMaxRegName) return false;
     return joinText(programState.registrySubKey, {"Software\\", regName});
 }

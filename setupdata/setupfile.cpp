@@ -77,7 +77,7 @@ bool getProgramFolder(char (&folder)[kPathSize]) {
 
 bool getSourceFolderOf(const char* programFolder, char (&folder)[kPathSize]) {
     char copyDir[kPathSize];
-    readSetupStringOrEmpty("COPYDIR", copyDir);
+    readSetupStringOrEmpty(kCopyDirKey, copyDir);
     return joinText(folder, {programFolder, copyDir});
 }
 
@@ -88,13 +88,7 @@ bool getSourceFolder(char (&folder)[kPathSize]) {
 }
 
 void formatNumberedKey(NumberedKey kind, unsigned index, char (&key)[kKeySize]) {
-    constexpr const char* kFormats[] = {"COPYFILE_%03u",         "SHORTCATDIR_%02u",  "SHORTCATNAME_%02u",
-                                        "SHORTCATFILE_%02u",     "SHORTCATDISCRIPT_%02u", "SHORTCATICON_%02u",
-                                        "SHORTCATICONNUMBER_%02u"};
-    static_assert(std::size(kFormats) == std::size(kNumberedKeys), "one format for each numbered key");
-    // The longest: 19 letters and the ten digits of an unsigned 32-bit index.
-    static_assert(kKeySize > 19 + 10, "room for every index");
-    wsprintfA(key, kFormats[static_cast<int>(kind)], index);
+    wsprintfA(key, kNumberedKeyFormats[static_cast<int>(kind)], index);
 }
 
 bool walkSetupKeys(SetupKeyVisitor visit, void* context) {

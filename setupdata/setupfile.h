@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "setupdata/setupnames.h"
 #include "setupdata/text.h"
 
 // What a string lookup gives for a missing key.
@@ -41,23 +42,7 @@ bool getSourceFolderOf(const char* programFolder, char (&folder)[kPathSize]);
 // The same from the running program's folder.
 bool getSourceFolder(char (&folder)[kPathSize]);
 
-// The numbered keys, formed as the walks form them: COPYFILE_000, ...,
-// COPYFILE_1000; SHORTCATDIR_00, ..., SHORTCATDIR_100 and their sisters.
-enum class NumberedKey {
-    copyFile,
-    shortcutFolder,
-    shortcutName,
-    shortcutTarget,
-    shortcutDescription,
-    shortcutIcon,
-    shortcutIconNumber,
-};
-constexpr NumberedKey kNumberedKeys[] = {
-    NumberedKey::copyFile,          NumberedKey::shortcutFolder,      NumberedKey::shortcutName,
-    NumberedKey::shortcutTarget,    NumberedKey::shortcutDescription, NumberedKey::shortcutIcon,
-    NumberedKey::shortcutIconNumber,
-};
-constexpr size_t kKeySize = 32;
+// The numbered key of kind and index, as the walks form it.
 void formatNumberedKey(NumberedKey kind, unsigned index, char (&key)[kKeySize]);
 
 // Calls visit with the name of every key present in section "InstallInfo", in

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr DWORD kChunk = 0x20000;
 const std::string kFailed = "ファイルのコピーに失敗しました。インストールを中止します。\n";
 
 std::string readAll(const std::string& path) {
@@ -58,7 +57,7 @@ BOOL WINAPI recordCopyDone(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return posted;
 }
 DWORD WINAPI threeGiB(HANDLE, DWORD* high) { return high != nullptr ? (*high = 0, 3u << 30) : 3u << 30; }
-HGLOBAL WINAPI noCopyBuffer(UINT flags, SIZE_T size) { return size == kChunk ? nullptr : LocalAlloc(flags, size); }
+HGLOBAL WINAPI noCopyBuffer(UINT flags, SIZE_T size) { return size == kCopyChunkSize ? nullptr : LocalAlloc(flags, size); }
 INT WINAPI versionQueryFillingNothing(DWORD*, DWORD*) { return FALSE; }
 BOOL WINAPI noProgramsFolder(HWND, LPSTR path, int, BOOL) { return *path = '\0'; }  // FALSE, and no path
 
@@ -152,7 +151,7 @@ TEST_F(InstallTest, FolderDialogTakesOnlyASafeFolderThatFitsAndEndsAtACancelledD
 
 TEST_F(InstallTest, FolderDialogRecordsAFinishedCopyOnlyAndTheBackdropWaitsForIt) {
     copyText(programState.registrySubKey, key.subKey().c_str());
-    const std::string folder = "C:\\Program Files\\" + defaultDir, big(4 * kChunk + 1, 'b');
+    const std::string folder = "C:\\Program Files\\" + defaultDir, big(4 * kCopyChunkSize + 1, 'b');
     madeFolders = {folder};
     writeDisc({{"GAME.EXE", "MZ"}, {"BIG.DAT", big}});
     ImportPatch send("user32.dll", "SendMessageA", reinterpret_cast<void*>(recordProgress));
@@ -214,7 +213,7 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
     const std::string group = key.name(), links = std::string(programs) + "\\" + group;
     madeFolders = {links};
-    writeDisc({{"GAME.EXE", "MZ"}, {"CHUNK.DAT", std::string(kChunk, 'B')}, {"EMPTY.DAT", ""}, {"README.TXT", "new"}},
+    writeDisc({{"GAME.EXE", "MZ"}, {"CHUNK.DAT", std::string(kCopyChunkSize, 'B')}, {"EMPTY.DAT", ""}, {"README.TXT", "new"}},
               {"DXOPTION=1", "SHORTCATDIR_00=..\\" + group, "SHORTCATNAME_00=B", "SHORTCATFILE_00=B.EXE",
                "SHORTCATDIR_01=" + group + "3", "SHORTCATNAME_01=" + std::string(200, 'N'), "SHORTCATFILE_01=C.EXE",
                "SHORTCATDIR_02=" + group, "SHORTCATNAME_02=D", "SHORTCATFILE_02=D.EXE",
@@ -259,7 +258,7 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     disc->makeFolder("Target");
     disc->writeFile("Target\\README.TXT", "an older readme, longer than the new one");
     copy("Target", 0, "DirectSoundをインストールしますか？", "確認", MB_YESNO | MB_ICONQUESTION);
-    EXPECT_EQ(progress, (std::vector<WPARAM>{2, 2 + kChunk, 2 + kChunk, 2 + kChunk, 5 + kChunk}));
+    EXPECT_EQ(progress, (std::vector<WPARAM>{2, 2 + kCopyChunkSize, 2 + kCopyChunkSize, 2 + kCopyChunkSize, 5 + kCopyChunkSize}));
     EXPECT_FALSE(defaultButtonFollowedCount);
     EXPECT_EQ(readAll(target + "\\README.TXT"), "new");
     for (const std::string& skipped : {std::string(programs) + "\\..\\" + group, links + "3"})
@@ -301,7 +300,7 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     DialogDriver driver;
     driver.when(IDC_PROGRESS_BAR, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
     copy("Cancelled", -1, "キャンセルされました。インストールを中止します。", "インストールの中止", MB_OK);
-    EXPECT_EQ(readAll(disc->path("Cancelled\\A.DAT")).size(), kChunk);
+    EXPECT_EQ(readAll(disc->path("Cancelled\\A.DAT")).size(), kCopyChunkSize);
     // An entry reaching outside the install folder is refused before anything is written.
     writeDisc({{"..\\EVIL.DAT", "e"}});
     copy("Outer\\Target", -1, kFailed + "..\\EVIL.DAT");

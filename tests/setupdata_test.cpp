@@ -81,7 +81,14 @@ TEST_F(SetupFileTest, ListWalksComposePathsWithholdWhatDoesNotFitOrReachesOutsid
 
 using InstallRecordTest = SetupFileTest;
 
-LONG WINAPI refuseDeletion(HKEY, LPCSTR) { return ERROR_ACCESS_DENIED; }
+// Refuses every deletion; after a few it gives in, so that a deletion that asks
+// again and again ends and is counted rather than hanging the test.
+int refusals = 0;
+const ImportPatch* deletionPatch = nullptr;
+LONG WINAPI refuseDeletion(HKEY key, LPCSTR name) {
+    if (++refusals <= 3) return ERROR_ACCESS_DENIED;
+    return deletionPatch->original<decltype(&RegDeleteValueA)>()(key, name);
+}
 
 TEST_F(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndStopsADeletionThatFails) {
     // REG_NAME missing, empty or too long: nothing directly below the user's root is touched.
@@ -102,8 +109,12 @@ TEST_F(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndStopsAD
     EXPECT_STREQ(programState.recordedFolder, "NoData");
 
     // A value that cannot be deleted ends the deletion rather than being asked for again.
-    ImportPatch refuse("advapi32.dll", "RegDeleteValueA", reinterpret_cast<void*>(refuseDeletion));
-    deleteInstallRecord();
+    {
+        ImportPatch refuse("advapi32.dll", "RegDeleteValueA", reinterpret_cast<void*>(refuseDeletion));
+        deletionPatch = &refuse;
+        deleteInstallRecord();
+    }
+    EXPECT_EQ(refusals, 1);
 }
 
 DWORD WINAPI readOnly(LPCSTR) { return FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY; }

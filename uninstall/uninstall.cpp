@@ -9,6 +9,7 @@
 #include "setupdata/installrecord.h"
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
+#include "setupdata/shortcutpaths.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -33,10 +34,10 @@ struct LinkRemoval {
 // named it: a group whose folder or name it refused made nothing.
 bool removeGroupLink(const ShortcutEntry& group, void* context) {
     const auto& removal = *static_cast<const LinkRemoval*>(context);
-    if (lstrcmpiA(group.folder, removal.folderName) != 0 || !isPlainName(group.name)) return true;
+    if (lstrcmpiA(group.folder, removal.folderName) != 0 || !isAcceptedShortcutGroup(group)) return true;
     char link[kPathSize];
     // A link already gone, or one that will not go, is simply left.
-    if (joinText(link, {removal.folder, "\\", group.name, ".lnk"})) (void)DeleteFileA(link);
+    if (composeShortcutLink(removal.folder, group.name, link)) (void)DeleteFileA(link);
     return true;
 }
 
@@ -48,8 +49,11 @@ void removeShortcutFolder() {
     // Made when missing: a fresh Programs folder simply holds no shortcut folder.
     if (!SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE)) return;
 
+    // The folder of group 01, not 00: the one the uninstaller has always looked in.
+    char key[kKeySize];
+    formatNumberedKey(NumberedKey::shortcutFolder, 1, key);
     char name[kPathSize];
-    readSetupString("SHORTCATDIR_01", name);
+    readSetupString(key, name);
     // The installer made no link in a folder the rule refuses.
     if (isNoData(name) || !isAcceptableRelativePath(name)) return;
 
@@ -129,7 +133,7 @@ INT_PTR CALLBACK uninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         if (LOWORD(wParam) == IDOK) {
             removeInstalledCopy(dialog, programState.recordedFolder);
             char gameName[256];
-            readSetupString("GAME_NAME", gameName);
+            readSetupString(kGameNameKey, gameName);
             MessageBoxA(dialog, kUninstalledText, gameName, MB_OK);
             EndDialog(dialog, 0);
             return TRUE;

@@ -1,4 +1,4 @@
-#include "install/installfolder.h"
+#include "setupdata/installfolder.h"
 
 #include <windows.h>
 
