@@ -104,8 +104,9 @@ SUPPORTED_OS = ["{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8
 
 # What each build is: PE magic, machine, and the manifest's processor name.
 TARGETS = {
-    "i686": ("PE32", pefile.OPTIONAL_HEADER_MAGIC_PE, "i386", "X86"),
-    "x86_64": ("PE32+", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS, "AMD64", "amd64"),
+    "i686": ("PE32", pefile.OPTIONAL_HEADER_MAGIC_PE, "i386", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], "X86"),
+    "x86_64": ("PE32+", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS, "AMD64", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"],
+               "amd64"),
 }
 
 DSETUP = "dsetup.dll"
@@ -261,12 +262,11 @@ class Report:
 
 
 def check_header(report, pe, target, name="SETUP.EXE"):
-    magic_name, want_magic, machine_name, _ = TARGETS[target]
+    magic_name, want_magic, machine_name, want_machine, _ = TARGETS[target]
     magic = pe.OPTIONAL_HEADER.Magic
     machine = pe.FILE_HEADER.Machine
     report.check(f"{name} optional header is {magic_name}", magic == want_magic, f"magic {magic:#x}")
-    report.check(f"{name} machine is {machine_name}",
-                 machine == pefile.MACHINE_TYPE[f"IMAGE_FILE_MACHINE_{machine_name}"], f"machine {machine:#x}")
+    report.check(f"{name} machine is {machine_name}", machine == want_machine, f"machine {machine:#x}")
     if not pe.is_dll():
         subsystem = pe.OPTIONAL_HEADER.Subsystem
         report.check(f"{name} subsystem is Windows GUI",
@@ -335,7 +335,7 @@ def check_icon(report, resources):
 
 
 def check_manifest(report, resources, target):
-    architecture = TARGETS[target][3]
+    architecture = TARGETS[target][4]
     data = resources.get((RT_MANIFEST, MANIFEST_ID))
     if not report.check(f"manifest {MANIFEST_ID} present", data is not None):
         return
