@@ -4,6 +4,8 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <iterator>
+
 #include "app/backdrop.h"
 #include "app/launcher.h"
 #include "res/resource.h"
@@ -11,6 +13,37 @@
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 
+namespace {
+
+// What the system must give the program, in code page 932 bytes: the message
+// is converted from them explicitly, so it reads right on any system.
+constexpr char kNeedsJapaneseCodePage[] =
+    "このプログラムを実行するには、日本語のシステム ロケール（または Windows 11 以降）が必要です。\n\n"
+    "コントロール パネルの「地域」→「管理」→「システム ロケールの変更」で「日本語（日本）」を選び、"
+    "「ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用」をオフにして、"
+    "Windows を再起動してから、もう一度実行して下さい。";
+// Should the system lack the code page 932 table itself.
+constexpr wchar_t kNeedsJapaneseCodePageFallback[] =
+    L"This program needs the Japanese system locale (or Windows 11).";
+
+}  // namespace
+
+bool requireJapaneseCodePage() {
+    if (GetACP() == 932) return true;
+    // A double-byte text never has more UTF-16 units than bytes.
+    wchar_t text[sizeof kNeedsJapaneseCodePage];
+    const wchar_t* shown = text;
+    if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, kNeedsJapaneseCodePage, -1, text,
+                            static_cast<int>(std::size(text))) == 0) {
+        shown = kNeedsJapaneseCodePageFallback;
+    }
+    (void)MessageBoxW(nullptr, shown, L"SETUP", MB_OK | MB_ICONSTOP);
+    return false;
+}
+
+// The relaunch form needs no such check: it shows no text, reads no
+// description file, and composes its path from the module path and the tail
+// in the same code page as the shell reads it, whichever that is.
 void relaunchFromCommandTail(const char* commandTail) {
     char folder[kPathSize];
     if (!getProgramFolder(folder)) return;
@@ -23,6 +56,9 @@ void relaunchFromCommandTail(const char* commandTail) {
 }
 
 void runSetup(HINSTANCE instance, int showCommand) {
+    // Before anything is opened or made: the texts and paths that follow
+    // would be read in the wrong code page.
+    if (!requireJapaneseCodePage()) return;
     InitCommonControls();
     (void)CoInitialize(nullptr);
     programState.instance = instance;

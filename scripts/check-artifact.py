@@ -1,13 +1,14 @@
 #!/usr/bin/python3
-"""Checks the shipped disc's programs: what SETUP.EXE is built for, its
-dialog templates, icon and manifest and the DLLs it needs, and that the
-DSETUP.dll beside it gives exactly what SETUP.EXE imports from it, and that
-the DXSETUP.EXE in the source folder is a 32-bit GUI program, all read
-straight from the PE files.
+"""Checks a built disc's programs: what SETUP.EXE is built for, its dialog
+templates, icon and manifest (with what it asks of Windows: code page 932,
+elevation, the supported systems, DPI awareness) and the DLLs it needs, and
+that the DSETUP.dll beside it gives exactly what SETUP.EXE imports from it, and
+that the DXSETUP.EXE in the source folder is a GUI program for the same
+processor, all read straight from the PE files.
 
-    check-artifact.py DISC_FOLDER
+    check-artifact.py [--target i686|x86_64] DISC_FOLDER
 
-Prints one line per check and exits 1 when any check fails (2 when the file
+The target is the shipped 32-bit build unless named. Prints one line per check and exits 1 when any check fails (2 when the file
 cannot be read as a PE file at all). The PE structures are read with Debian's
 python3-pefile; the dialog templates with the reader below.
 """
@@ -92,6 +93,21 @@ ICON_SIZES = [16, 32]
 MANIFEST_ID = 1
 MANIFEST_NS = "{urn:schemas-microsoft-com:asm.v1}"
 MANIFEST_DESCRIPTION = "\u30a4\u30f3\u30b9\u30c8\u30fc\u30e9"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+COMPATIBILITY_NS = "{urn:schemas-microsoft-com:compatibility.v1}"
+SETTINGS_2005_NS = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+SETTINGS_2019_NS = "{http://schemas.microsoft.com/SMI/2019/WindowsSettings}"
+# Vista, 7, 8, 8.1, and 10 (which 11 shares).
+SUPPORTED_OS = ["{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"]
+
+# What each build is: PE magic, machine, and the manifest's processor name.
+TARGETS = {
+    "i686": ("PE32", pefile.OPTIONAL_HEADER_MAGIC_PE, "i386", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], "X86"),
+    "x86_64": ("PE32+", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS, "AMD64", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"],
+               "amd64"),
+}
 
 DSETUP = "dsetup.dll"
 DSETUP_ORDINALS = [5, 11]
@@ -245,12 +261,12 @@ class Report:
             self.check(name, False, f"cannot be read: {e}")
 
 
-def check_header(report, pe, name="SETUP.EXE"):
+def check_header(report, pe, target, name="SETUP.EXE"):
+    magic_name, want_magic, machine_name, want_machine, _ = TARGETS[target]
     magic = pe.OPTIONAL_HEADER.Magic
     machine = pe.FILE_HEADER.Machine
-    report.check(f"{name} optional header is PE32", magic == pefile.OPTIONAL_HEADER_MAGIC_PE, f"magic {magic:#x}")
-    report.check(f"{name} machine is i386", machine == pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
-                 f"machine {machine:#x}")
+    report.check(f"{name} optional header is {magic_name}", magic == want_magic, f"magic {magic:#x}")
+    report.check(f"{name} machine is {machine_name}", machine == want_machine, f"machine {machine:#x}")
     if not pe.is_dll():
         subsystem = pe.OPTIONAL_HEADER.Subsystem
         report.check(f"{name} subsystem is Windows GUI",
@@ -318,7 +334,8 @@ def check_icon(report, resources):
                  ", ".join(f"{s}x{s}" for s in sizes))
 
 
-def check_manifest(report, resources):
+def check_manifest(report, resources, target):
+    architecture = TARGETS[target][4]
     data = resources.get((RT_MANIFEST, MANIFEST_ID))
     if not report.check(f"manifest {MANIFEST_ID} present", data is not None):
         return
@@ -330,9 +347,9 @@ def check_manifest(report, resources):
     report.check("manifest is well-formed XML", root.tag == MANIFEST_NS + "assembly", root.tag)
     own = root.find(MANIFEST_NS + "assemblyIdentity")
     attrs = own.attrib if own is not None else {}
-    want = {"version": "1.0.0.0", "type": "win32", "processorArchitecture": "X86"}
+    want = {"version": "1.0.0.0", "type": "win32", "processorArchitecture": architecture}
     got = {key: attrs.get(key) for key in want}
-    report.check("manifest identity is 1.0.0.0, win32, X86", got == want, str(got))
+    report.check(f"manifest identity is 1.0.0.0, win32, {architecture}", got == want, str(got))
     description = root.find(MANIFEST_NS + "description")
     text = description.text if description is not None else None
     report.check("manifest description", text == MANIFEST_DESCRIPTION, repr(text))
@@ -341,10 +358,34 @@ def check_manifest(report, resources):
                                   f"{MANIFEST_NS}assemblyIdentity"):
         if identity.get("name") == "Microsoft.Windows.Common-Controls":
             found = identity
-    want = {"version": "6.0.0.0", "processorArchitecture": "X86"}
+    want = {"version": "6.0.0.0", "processorArchitecture": architecture}
     got = {key: found.get(key) for key in want} if found is not None else None
-    report.check("manifest depends on Common-Controls 6.0.0.0 for X86", got == want,
+    report.check(f"manifest depends on Common-Controls 6.0.0.0 for {architecture}", got == want,
                  str(got) if got is not None else "no such dependency")
+
+    levels = root.findall(f"{ASM_V3}trustInfo/{ASM_V3}security/{ASM_V3}requestedPrivileges/"
+                          f"{ASM_V3}requestedExecutionLevel")
+    got = [dict(level.attrib) for level in levels]
+    report.check("manifest requires administrator rights, without UI access",
+                 got == [{"level": "requireAdministrator", "uiAccess": "false"}], str(got))
+
+    ids = [entry.get("Id") for entry in root.iterfind(f"{COMPATIBILITY_NS}compatibility/{COMPATIBILITY_NS}application/"
+                                                f"{COMPATIBILITY_NS}supportedOS")]
+    report.check("manifest supports Windows Vista, 7, 8, 8.1 and 10/11",
+                 sorted(i.lower() for i in ids if i) == sorted(SUPPORTED_OS) and len(ids) == len(SUPPORTED_OS),
+                 ", ".join(str(i) for i in ids) or "no supportedOS")
+
+    settings = f"{ASM_V3}application/{ASM_V3}windowsSettings/"
+
+    def setting_texts(path):
+        return [(element.text or "").strip() for element in root.iterfind(settings + path)]
+
+    got = setting_texts(f"{SETTINGS_2005_NS}dpiAware")
+    report.check("manifest declares system DPI awareness (dpiAware true)", got == ["true"], str(got))
+    got = setting_texts(f"{SETTINGS_2019_NS}dpiAwareness") + setting_texts(f"{SETTINGS_2005_NS}dpiAwareness")
+    report.check("manifest declares no per-monitor DPI awareness", got == [], str(got))
+    got = setting_texts(f"{SETTINGS_2019_NS}activeCodePage")
+    report.check("manifest asks for the active code page ja-JP", got == ["ja-JP"], str(got))
 
 
 def check_imports(report, pe):
@@ -363,8 +404,8 @@ def check_imports(report, pe):
                  f"delay-loaded {[d for _, d in dsetup]}")
 
 
-def check_dsetup(report, pe):
-    check_header(report, pe, "DSETUP.dll")
+def check_dsetup(report, pe, target):
+    check_header(report, pe, target, "DSETUP.dll")
     report.check("DSETUP.dll is a DLL", pe.is_dll())
     exports = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
     symbols = [(s.ordinal, s.name) for s in exports.symbols] if exports is not None else []
@@ -382,8 +423,12 @@ def load(report, path):
 
 
 def main(argv):
+    target = "i686"
+    if len(argv) == 4 and argv[1] == "--target" and argv[2] in TARGETS:
+        target = argv[2]
+        argv = argv[:1] + argv[3:]
     if len(argv) != 2:
-        print("usage: check-artifact.py DISC_FOLDER", file=sys.stderr)
+        print("usage: check-artifact.py [--target i686|x86_64] DISC_FOLDER", file=sys.stderr)
         return 2
     report = Report()
     setup_path = os.path.join(argv[1], "SETUP.EXE")
@@ -391,7 +436,7 @@ def main(argv):
     if pe is None:
         return 2
     print(f"Checking {setup_path}")
-    report.guarded("PE headers", check_header, pe)
+    report.guarded("PE headers", check_header, pe, target)
     try:
         resources = read_resources(pe)
     except (pefile.PEFormatError, AttributeError) as e:
@@ -400,19 +445,19 @@ def main(argv):
     for dialog_id in DIALOGS:
         report.guarded(f"dialog {dialog_id}", check_dialog, resources, dialog_id)
     report.guarded(f"icon group {ICON_GROUP_ID}", check_icon, resources)
-    report.guarded(f"manifest {MANIFEST_ID}", check_manifest, resources)
+    report.guarded(f"manifest {MANIFEST_ID}", check_manifest, resources, target)
     report.guarded("imports", check_imports, pe)
 
     dsetup_path = os.path.join(argv[1], "DSETUP.dll")
     dsetup = load(report, dsetup_path)
     if dsetup is not None:
         print(f"Checking {dsetup_path}")
-        report.guarded("DSETUP.dll", check_dsetup, dsetup)
+        report.guarded("DSETUP.dll", check_dsetup, dsetup, target)
     dxsetup_path = os.path.join(argv[1], "DATA", "DXSETUP.EXE")
     dxsetup = load(report, dxsetup_path)
     if dxsetup is not None:
         print(f"Checking {dxsetup_path}")
-        report.guarded("DXSETUP.EXE", check_header, dxsetup, "DXSETUP.EXE")
+        report.guarded("DXSETUP.EXE", check_header, dxsetup, target, "DXSETUP.EXE")
     print(f"{report.failures} check(s) failed" if report.failures else "all checks passed")
     return 1 if report.failures else 0
 

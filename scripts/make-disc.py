@@ -4,6 +4,7 @@ folder it puts together first.
 
     make-disc.py --out DIR --maker SETUPMK.EXE --program FOLDER --game GAME.EXE
                  --dxsetup DXSETUP.EXE --readme README.TXT --splash SPLASHDIR [--allow CHECK]...
+                 [--japanese-names]
 
 The sample game folder, the game as it stands after the install, is rebuilt
 in DIR.game:
@@ -16,6 +17,16 @@ runtime's setup program, and checks it; any finding but those allowed fails
 the build (the 64-bit build's disc carries 64-bit programs, which the check
 names). DIR is rebuilt from nothing on every run: the disc is made beside it
 and swapped in at the end, so a failed run leaves no half-made disc behind.
+
+With --japanese-names the same game goes under Japanese names instead, each
+holding a character whose second byte in code page 932 is 0x5C, a backslash
+byte (ソ 83 5C, 表 95 5C, 能 94 5C): the game's name, its program, a data file,
+a subfolder and a file in it, its install folder, record key and shortcut
+folder. That disc, laid out in a folder whose own name has such characters,
+proves the program's paths under another system code page; it leaves out the
+40 MiB movie and the music:
+
+    能力表.EXE  ソフト表.DAT  README.TXT  表示/ソース.DAT
 
 README.TXT is kept in UTF-8 in the repository and written in code page 932
 with CRLF line ends, as the game shows it. GAME.DAT and the two WAV tracks are
@@ -44,6 +55,15 @@ MAKER_OPTIONS = [
     "--shortcut-folder", GAME_NAME,
     "--shortcut", f"{GAME_NAME}=GAME.EXE", "--description", "ゲームを起動します",
     "--shortcut", "お読みください=README.TXT", "--icon", "GAME.EXE,1",
+]
+
+
+JAPANESE_GAME_NAME = "能力表ソフト"
+JAPANESE_MAKER_OPTIONS = [
+    "--name", JAPANESE_GAME_NAME, "--exe", "能力表.EXE", "--dir", JAPANESE_GAME_NAME, "--reg", JAPANESE_GAME_NAME,
+    "--shortcut-folder", JAPANESE_GAME_NAME,
+    "--shortcut", f"{JAPANESE_GAME_NAME}=能力表.EXE", "--description", "ゲームを起動します",
+    "--shortcut", "お読みください=README.TXT", "--icon", "能力表.EXE,1",
 ]
 
 
@@ -263,8 +283,21 @@ def make_game_folder(args, game):
     write_opening(os.path.join(game, "OPENING.DAT"))
 
 
+def make_japanese_game_folder(args, game):
+    """The sample game under names with 0x5C second bytes, without the big files."""
+    os.makedirs(os.path.join(game, "表示"))
+    shutil.copyfile(args.game, os.path.join(game, "能力表.EXE"))
+    data = game_data()
+    with open(os.path.join(game, "ソフト表.DAT"), "wb") as f:
+        f.write(data)
+    with open(os.path.join(game, "表示", "ソース.DAT"), "wb") as f:
+        f.write(data[::-1])
+    with open(os.path.join(game, "README.TXT"), "wb") as f:
+        f.write(to_disc_text(args.readme))
+
+
 def build(args, game, runtime, stage):
-    make_game_folder(args, game)
+    (make_japanese_game_folder if args.japanese_names else make_game_folder)(args, game)
     # The runtime's setup program lies in the source folder, which DSETUP.dll
     # is given as its root.
     os.makedirs(runtime)
@@ -272,7 +305,8 @@ def build(args, game, runtime, stage):
     splash = []
     for slot, name in enumerate(SPLASH_NAMES):
         splash += ["--splash", f"{slot}={os.path.join(args.splash, name)}"]
-    command = [os.path.join(SCRIPTS, "setupmk.sh"), "--json", *MAKER_OPTIONS, "--directx", runtime, *splash,
+    options = JAPANESE_MAKER_OPTIONS if args.japanese_names else MAKER_OPTIONS
+    command = [os.path.join(SCRIPTS, "setupmk.sh"), "--json", *options, "--directx", runtime, *splash,
                "--program", args.program, game, stage]
     done = subprocess.run(command, env=dict(os.environ, SETUPMK_EXE=os.path.abspath(args.maker)),
                           capture_output=True, text=True)
@@ -296,6 +330,8 @@ def main(argv):
     parser.add_argument("--splash", required=True, help="folder holding SETUP0.BMP .. SETUP3.BMP")
     parser.add_argument("--allow", action="append", default=[],
                         help="a finding of SETUPMK's check that does not fail the build (repeatable)")
+    parser.add_argument("--japanese-names", action="store_true",
+                        help="the game under Japanese names with 0x5C second bytes (see above)")
     args = parser.parse_args(argv[1:])
 
     out = os.path.abspath(args.out)

@@ -10,8 +10,9 @@ cd "$(dirname "$0")/.."
 scripts/setup-machine.sh
 scripts/build.sh
 
-echo "== Checking the shipped disc's programs"
+echo "== Checking the discs' programs: the shipped i686 build's, then the x86_64 build's"
 /usr/bin/python3 scripts/check-artifact.py build/i686/disc
+/usr/bin/python3 scripts/check-artifact.py --target x86_64 build/x86_64/disc
 
 echo "== Pressing the sample discs"
 for target in i686 x86_64; do

@@ -50,6 +50,61 @@ TEST(EntryTest, RelaunchFormAndTwoCopiesSideBySide) {
     }
 }
 
+UINT fakeCodePage = 0;
+UINT WINAPI fakeGetACP() { return fakeCodePage; }
+std::vector<std::pair<std::wstring, std::wstring>> wideBoxes;  // text, caption
+int WINAPI recordMessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
+    wideBoxes.emplace_back(text, caption);
+    return IDOK;
+}
+
+// Windows of class "SETUP" that this process owns.
+int backdropCount() {
+    int count = 0;
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "SETUP", nullptr));) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        count += process == GetCurrentProcessId();
+    }
+    return count;
+}
+
+TEST(EntryTest, UnderAnotherCodePageTheStartShowsOneReadableMessageAndMakesNothing) {
+    // The English systems' code page, and UTF-8 as the system's option sets it.
+    for (UINT codePage : {1252u, 65001u}) {
+        SCOPED_TRACE(codePage);
+        resetProgramState();
+        wideBoxes.clear();
+        fakeCodePage = codePage;
+        const int backdrops = backdropCount();
+        MessageBoxRecorder ansiBoxes;
+        ImportPatch acp("kernel32.dll", "GetACP", reinterpret_cast<void*>(fakeGetACP));
+        ImportPatch box("user32.dll", "MessageBoxW", reinterpret_cast<void*>(recordMessageBoxW));
+        runSetup(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
+
+        // UTF-16 from the source text, not from any code page of this process.
+        const std::wstring expected =
+            L"このプログラムを実行するには、日本語のシステム ロケール（または Windows 11 以降）が必要です。\n\n"
+            L"コントロール パネルの「地域」→「管理」→「システム ロケールの変更」で「日本語（日本）」を選び、"
+            L"「ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用」をオフにして、"
+            L"Windows を再起動してから、もう一度実行して下さい。";
+        ASSERT_EQ(wideBoxes.size(), 1u);
+        EXPECT_EQ(wideBoxes[0].first, expected);
+        EXPECT_EQ(wideBoxes[0].second, L"SETUP");
+        EXPECT_TRUE(ansiBoxes.shown().empty());
+        HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, "SETUP");
+        EXPECT_EQ(mutex, nullptr);
+        if (mutex != nullptr) CloseHandle(mutex);
+        EXPECT_EQ(backdropCount(), backdrops);
+        EXPECT_EQ(programState.instance, nullptr);
+    }
+    // Code page 932 itself passes without a word.
+    ImportPatch box("user32.dll", "MessageBoxW", reinterpret_cast<void*>(recordMessageBoxW));
+    wideBoxes.clear();
+    EXPECT_TRUE(requireJapaneseCodePage());
+    EXPECT_TRUE(wideBoxes.empty());
+}
+
 TEST_F(LauncherTest, BothModesCutLongGameNamesAndPlaceTheFocus) {
     // 120 times ャ (83 83), whose trail byte is a lead byte too: the status
     // texts cut the name at a character boundary.

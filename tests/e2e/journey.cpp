@@ -6,11 +6,14 @@
 //   install -> run/uninstall mode -> uninstall (keeping the saves) -> install
 //   mode -> install again -> run: the sample game starts and SETUP.EXE ends.
 //
-//   journey.exe [DISC] [--shots UNIXDIR]
+//   journey.exe [DISC] [--shots UNIXDIR] [--japanese-names]
 //
 // DISC defaults to $SETUP_TEST_CDROM. With $SETUP_TEST_EJECT and
-// $SETUP_TEST_INSERT (Unix commands) the disc is taken out before the first
-// size walk and put back once the program asks for it. --shots saves a
+// $SETUP_TEST_INSERT (Unix commands) the disc in that drive is taken out
+// before the first size walk and put back once the program asks for it.
+// --japanese-names expects the sample game under the Japanese names of
+// scripts/make-disc.py --japanese-names instead. Message boxes are read in
+// UTF-16, as the user sees them, whatever the system code page. --shots saves a
 // picture of every screen (ImageMagick's import, run as a Unix program) into
 // UNIXDIR, numbered in order. A failing step prints its name, leaves
 // failed-<step>.png in UNIXDIR or $SETUP_TEST_SHOTS, and exits with 1.
@@ -108,13 +111,24 @@ ULONGLONG lastWriteTime(const std::string& path) {
 
 // --- the sample as its description file and its files stand -------------------
 
-const std::string gameName = "サンプルアドベンチャー", defaultDir = "SampleAdventure",
-                  recordKey = "Software\\SampleAdventure", shortcutFolder = "サンプルアドベンチャー", exeName = "GAME.EXE";
+std::string gameName = "サンプルアドベンチャー", defaultDir = "SampleAdventure",
+            recordKey = "Software\\SampleAdventure", shortcutFolder = "サンプルアドベンチャー", exeName = "GAME.EXE";
 // Each installed file: its source below the its place below the install folder.
-const struct { const char *source, *installed; } files[] = {
+struct InstalledFile { const char *source, *installed; };
+std::vector<InstalledFile> files = {
     {"DATA\\GAME.EXE", "\\GAME.EXE"},       {"DATA\\GAME.DAT", "\\GAME.DAT"},
     {"DATA\\OPENING.DAT", "\\OPENING.DAT"}, {"DATA\\README.TXT", "\\README.TXT"},
     {"DATA\\TRACK01.WAV", "\\BGM\\TRACK01.WAV"}, {"DATA\\TRACK02.WAV", "\\BGM\\TRACK02.WAV"}};
+
+// The same game whose every name has characters with a backslash byte (0x5C)
+// second: ソ, 表, 能.
+void useJapaneseNames() {
+    gameName = defaultDir = shortcutFolder = "能力表ソフト";
+    recordKey = "Software\\" + gameName;
+    exeName = "能力表.EXE";
+    files = {{"DATA\\能力表.EXE", "\\能力表.EXE"}, {"DATA\\ソフト表.DAT", "\\ソフト表.DAT"},
+             {"DATA\\README.TXT", "\\README.TXT"}, {"DATA\\ソース.DAT", "\\表示\\ソース.DAT"}};
+}
 std::string discFolder;  // where SETUP.EXE lies
 
 ULONGLONG totalBytes() {
@@ -134,6 +148,20 @@ std::string text(HWND window) {
 }
 
 std::string controlText(HWND dialog, int id) { return text(GetDlgItem(dialog, id)); }
+
+// A window's text as the system holds it, in UTF-16.
+std::wstring wideText(HWND window) {
+    wchar_t value[1024] = L"";
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(value), SMTO_ABORTIFHUNG, 5000, &length);
+    return value;
+}
+
+std::wstring fromCodePage932(const std::string& text) {
+    wchar_t value[1024] = L"";
+    MultiByteToWideChar(932, 0, text.c_str(), -1, value, 1024);
+    return value;
+}
 
 // A top-level window's title as the window manager keeps it: no message goes
 // to the program, which the polling would otherwise keep busy.
@@ -190,7 +218,8 @@ void click(HWND dialog, int id) {
 // Waits for the message box with this caption, checks its text and answers.
 void answerBox(const std::string& caption, const std::string& expected, int button, const char* screen = nullptr) {
     HWND box = waitForDialog(caption);
-    expect(controlText(box, kBoxText) == expected, "the box \"" + caption + "\" says \"" + controlText(box, kBoxText) + "\"");
+    expect(wideText(GetDlgItem(box, kBoxText)) == fromCodePage932(expected),
+           "the box \"" + caption + "\" says \"" + controlText(box, kBoxText) + "\"");
     if (screen != nullptr) shot(screen);
     click(box, button);
 }
@@ -333,7 +362,9 @@ void run(const std::string& folder) {
     click(waitForDialog(gameName, true), IDC_RUN);
     HWND game = nullptr;
     for (const DWORD start = GetTickCount(); game == nullptr; Sleep(10)) {
-        game = FindWindowA("SampleAdventureMain", "サンプルアドベンチャー");
+        // By its class alone: the sample game asks for no code page of its
+        // own, so under another system code page its Japanese title is garbled.
+        game = FindWindowA("SampleAdventureMain", nullptr);
         expect(GetTickCount() - start < kStepTimeoutMs, "the game's window did not appear");
     }
     const DWORD code = waitForEnd();
@@ -356,8 +387,9 @@ void run(const std::string& folder) {
 int main(int argc, char** argv) {
     const char* drive = std::getenv("SETUP_TEST_CDROM");
     std::string folder = argc >= 2 && argv[1][0] != '-' ? argv[1] : drive != nullptr ? drive : "";
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--shots") == 0) shots = argv[i + 1];
+    for (int i = 1; i < argc; ++i) {
+        if (i + 1 < argc && std::strcmp(argv[i], "--shots") == 0) shots = argv[i + 1];
+        if (std::strcmp(argv[i], "--japanese-names") == 0) useJapaneseNames();
     }
     if (const char* folder = std::getenv("SETUP_TEST_SHOTS")) failures = folder;
     if (folder.empty()) {
@@ -369,7 +401,10 @@ int main(int argc, char** argv) {
     expect(exists(discFolder + "\\SETUP.INI"), "no description file on " + discFolder);
 
     start(discFolder + "\\SETUP.EXE", discFolder);
-    std::string installed = install(std::getenv("SETUP_TEST_EJECT"), std::getenv("SETUP_TEST_INSERT"));
+    // Only the disc in the drive can be taken out.
+    const bool inDrive = drive != nullptr && lstrcmpiA(folder.c_str(), drive) == 0;
+    std::string installed = install(inDrive ? std::getenv("SETUP_TEST_EJECT") : nullptr,
+                                    inDrive ? std::getenv("SETUP_TEST_INSERT") : nullptr);
     uninstall(installed);
     touring = false;
     installed = install(nullptr, nullptr);
