@@ -43,7 +43,7 @@ fail() {
 # The file of the disc's root with this name, in any case.
 disc_file() { find "$1" -maxdepth 1 -iname "$2" -print -quit; }
 
-# The machine type of a PE program: 14c for i386, 8664 for x86_64.
+# The machine type of a PE program: 014c for i386, 8664 for x86_64.
 pe_machine() {
     local offset
     offset=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
@@ -60,7 +60,7 @@ stage_disc() {
     [ -n "$setup" ] || fail "disc: no SETUP.EXE in $folder"
     [ -n "$(disc_file "$folder" SETUP.INI)" ] || fail "disc: no SETUP.INI in $folder"
     disc=$folder
-    [ "$(pe_machine "$setup")" = 14c ] && [ "$wine_build" != i686 ] || return 0
+    [ "$(pe_machine "$setup")" = 014c ] && [ "$wine_build" != i686 ] || return 0
     disc=$(mktemp -d /tmp/cdsetup-run-disc.XXXXXX)
     wine_env_cleanups+=("rm -rf '$disc'")
     cp -rs "$folder/." "$disc/"

@@ -89,11 +89,14 @@ Layout layoutBelow(const std::string& discFolder, const std::string& folder) {
 
 // --- what the disk and the registry hold ----------------------------------------------
 
-std::string recordedFolder() {
+// The record's folder; empty when there is none.
+std::string recordedFolder(LSTATUS* status = nullptr) {
     char value[MAX_PATH] = "";
     DWORD size = sizeof value;
-    RegGetValueA(HKEY_CURRENT_USER, recordKey.c_str(), "InstallFolder", RRF_RT_REG_SZ, nullptr, value, &size);
-    return value;
+    const LSTATUS read =
+        RegGetValueA(HKEY_CURRENT_USER, recordKey.c_str(), "InstallFolder", RRF_RT_REG_SZ, nullptr, value, &size);
+    if (status != nullptr) *status = read;
+    return read == ERROR_SUCCESS ? value : "";
 }
 
 // Everything below folder, each file and folder checked against the layout.
@@ -150,6 +153,14 @@ HWND await(const std::string& what, const std::function<bool(HWND)>& passes, DWO
     fail("no " + what + " appeared; on screen:" + onScreen());
 }
 
+// A picture once the program has drawn what it was doing: a dialog's
+// controls are painted only after it is on screen, when the program's thread
+// next finds its queue empty.
+void screen(const char* name) {
+    (void)WaitForInputIdle(setup.hProcess, 1000);  // a program busy for longer is pictured busy
+    shot(name);
+}
+
 // --- the steps ------------------------------------------------------------------------------
 
 std::string install(const std::string& discFolder) {
@@ -158,7 +169,7 @@ std::string install(const std::string& discFolder) {
     expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "インストール" &&
                !IsWindowVisible(GetDlgItem(launcher, IDC_RUN)),
            "the launcher is not in install mode");
-    shot("launcher-install");
+    screen("launcher-install");
     click(launcher, IDC_INSTALL_UNINSTALL);
 
     begin("folder dialog");
@@ -171,7 +182,7 @@ std::string install(const std::string& discFolder) {
     const std::string space = controlText(folderDialog, IDC_SPACE), tail = "必要容量  " + std::to_string(required) + " [MB]";
     expect(space.size() > tail.size() && space.compare(space.size() - tail.size(), tail.size(), tail) == 0,
            "space line \"" + space + "\" for " + std::to_string(required) + " MB listed");
-    shot("folder-dialog");
+    screen("folder-dialog");
 
     begin("progress dialog");
     LARGE_INTEGER frequency, pressed, finished;
@@ -184,7 +195,7 @@ std::string install(const std::string& discFolder) {
     const LRESULT fifth = SendMessageA(bar, PBM_GETRANGE, FALSE, 0) / 5;
     for (int i = 0; i < 3000 && IsWindow(progress) && SendMessageA(bar, PBM_GETPOS, 0, 0) <= fifth; ++i) Sleep(2);
     if (IsWindow(progress)) Sleep(110);  // the bar is repainted ten times a second
-    shot("progress");
+    screen("progress");
 
     begin("completion box");
     double questionSeconds = 0;
@@ -195,7 +206,7 @@ std::string install(const std::string& discFolder) {
            isBox(box, kDirectSoundText)) {
         LARGE_INTEGER asked, answered;
         QueryPerformanceCounter(&asked);
-        shot("directsound-question");
+        screen("directsound-question");
         click(box, IDNO);
         for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(10);
         QueryPerformanceCounter(&answered);
@@ -203,20 +214,22 @@ std::string install(const std::string& discFolder) {
     }
     QueryPerformanceCounter(&finished);
     expect(title(box) == gameName, "the completion box is captioned \"" + title(box) + "\"");
-    shot("installed");
+    screen("installed");
     click(box, IDOK);
 
     begin("launcher in run/uninstall mode");
     launcher = await("launcher", isLauncher);
     expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "ｱﾝｲﾝｽﾄｰﾙ" && IsWindowVisible(GetDlgItem(launcher, IDC_RUN)),
            "the launcher is not in run/uninstall mode");
-    expect(recordedFolder() == folder, "the record holds \"" + recordedFolder() + "\"");
+    LSTATUS status = ERROR_SUCCESS;
+    const std::string recorded = recordedFolder(&status);
+    expect(recorded == folder, "the record " + recordKey + " holds \"" + recorded + "\" (" + std::to_string(status) + ")");
     Layout layout = layoutBelow(discFolder, folder);
     unsigned seen = 0;
     compareTree(folder, layout, seen);
     expect(seen == layout.entries.size(), "the folder holds " + std::to_string(seen) + " of the " +
                                               std::to_string(layout.entries.size()) + " files and folders listed");
-    shot("launcher-run-uninstall");
+    screen("launcher-run-uninstall");
     std::printf("install: %.2f s from the start button to the completion box, %u files and folders, %.1f MiB\n",
                 static_cast<double>(finished.QuadPart - pressed.QuadPart) / frequency.QuadPart - questionSeconds,
                 seen, layout.bytes / 1048576.0);
@@ -230,12 +243,12 @@ void uninstall(const std::string& discFolder, const std::string& folder) {
     HWND dialog = await("uninstall dialog", [](HWND w) { return title(w) == "アンインストール"; });
     expect(controlText(dialog, IDC_UNINSTALL_FOLDER) == folder,
            "the dialog shows \"" + controlText(dialog, IDC_UNINSTALL_FOLDER) + "\"");
-    shot("uninstall-dialog");
+    screen("uninstall-dialog");
     click(dialog, IDOK);
 
     begin("save-file question");
     HWND question = await("save-file question", [](HWND w) { return isBox(w, "セーブファイルを削除しますか？"); });
-    shot("save-file-question");
+    screen("save-file-question");
     click(question, IDYES);
 
     begin("uninstalled box");
@@ -287,6 +300,7 @@ int main(int argc, char** argv) {
            "GAME_NAME, DEFAULT_DIR or REG_NAME is missing");
     expect(recordedFolder().empty(), "the game is installed already");
 
+    begin("start");
     start(program, disc);
     uninstall(disc, install(disc));
     std::printf("PASS the tour of %s\n", disc.c_str());

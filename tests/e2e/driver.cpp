@@ -29,8 +29,13 @@ void runUnix(const std::string& command) {
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA("Z:\\bin\\sh", &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    // For a Unix program Wine hands back no process and no thread handle but
+    // leaves hThread holding whatever it held: closing that could close a
+    // handle of ours (the registry's, say).
+    if (process.hProcess != nullptr) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
     for (int i = 0; i < 6000 && GetFileAttributesA(windowsMark.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
     DeleteFileA(windowsMark.c_str());
 }
@@ -49,7 +54,10 @@ void shot(const std::string& name) {
 [[noreturn]] void fail(const std::string& detail) {
     std::printf("FAIL %s: %s\n", step.c_str(), detail.c_str());
     std::fflush(stdout);
-    picture(shots.empty() ? failures : shots, "failed-" + step);
+    // A step's name may hold a slash, which no file name can.
+    std::string name = "failed-" + step;
+    for (char& c : name) c = c == '/' ? '-' : c;
+    picture(shots.empty() ? failures : shots, name);
     if (setup.hProcess != nullptr) TerminateProcess(setup.hProcess, 99);
     ExitProcess(1);
 }
