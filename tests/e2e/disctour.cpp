@@ -6,11 +6,11 @@
 //   disctour.exe [DISC] [--shots UNIXDIR]
 //
 // DISC defaults to $SETUP_TEST_CDROM. With --shots a picture of every screen
-// goes into UNIXDIR, numbered in order: the launcher
-// in install mode, the folder dialog, the progress dialog, the DirectSound
-// question when the disc asks it (answered no), the completion box, the
-// launcher in run/uninstall mode, the uninstall dialog and the save-file
-// question (answered yes, so that the folder goes too). Checked: the installed
+// goes into UNIXDIR, numbered in order: the launcher in install mode, the
+// folder dialog, the progress dialog, the DirectSound question when the disc
+// asks it (answered no), the completion box, the launcher in run/uninstall
+// mode, the uninstall dialog and the save-file question (answered yes, so
+// that the folder goes too). Checked: the installed
 // tree is exactly what the copy list names, each file with its source's size
 // and time, and the record names the folder; after the uninstall neither the
 // tree, nor the folder, nor the record is left. Prints the install's time,
