@@ -42,7 +42,7 @@ tools="$build/$wine_build"
 if [ "$wine_build" = i686 ]; then
     echo "Measuring the shipped build ($tools) under 32-bit Wine; the x86_64 build ($build/x86_64) for comparison"
 else
-    echo "Measuring the x86_64 build ($tools) under 64-bit Wine, and a 64-bit peer; the shipped i686 build is NOT measured"
+    echo "Measuring the x86_64 build ($tools) under 64-bit Wine, against a 64-bit peer"
 fi
 installtimer() { $WINE64 "$build/$1/bench/bench_installtimer.exe" "${@:2}" 2>/dev/null | tr -d '\r' | tail -1; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

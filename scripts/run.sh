@@ -19,16 +19,16 @@
 # disc through the disc tour (install, uninstall), which checks the installed
 # tree against the disc's copy list and prints the install's time.
 set -euo pipefail
-cd "$(dirname "$0")/.."
 if [ $# -gt 1 ] || [[ ${1:-} == -* ]]; then
     echo "usage: scripts/run.sh [DISC_FOLDER]" >&2
     exit 2
 fi
-given=${1:+$(realpath -- "$1")}
-if [ -n "$given" ] && [ ! -d "$given" ]; then
+if [ $# -eq 1 ] && [ ! -d "$1" ]; then
     echo "run: $1 is not a folder" >&2
     exit 2
 fi
+given=${1:+$(realpath -- "$1")}
+cd "$(dirname "$0")/.."
 
 scripts/setup-machine.sh
 scripts/build.sh >/dev/null
