@@ -129,12 +129,18 @@ bool isBox(HWND window, const char* wanted) {
     return GetDlgItem(window, kBoxText) != nullptr && controlText(window, kBoxText) == wanted;
 }
 
+// A dialog's title, and a message box's text.
+std::string describe(HWND window) {
+    std::string seen = " \"" + title(window) + "\"";
+    if (GetDlgItem(window, kBoxText) != nullptr) seen += ": \"" + controlText(window, kBoxText) + "\"";
+    return seen;
+}
+
 // The program's dialogs as a line: what a failed wait shows.
 std::string onScreen() {
     std::string seen;
     findDialog([&](HWND window) {
-        seen += " \"" + title(window) + "\"";
-        if (GetDlgItem(window, kBoxText) != nullptr) seen += ": \"" + controlText(window, kBoxText) + "\"";
+        seen += describe(window);
         return false;
     });
     return seen.empty() ? " nothing" : seen;
@@ -200,10 +206,13 @@ std::string install(const std::string& discFolder) {
     begin("completion box");
     double questionSeconds = 0;
     HWND box = nullptr;
-    // Polled gently: the copy shares the window server with this driver.
-    while ((box = await("completion box", [](HWND w) { return isBox(w, kInstalledText) || isBox(w, kDirectSoundText); },
-                        kInstallTimeoutMs, 50)) != nullptr &&
-           isBox(box, kDirectSoundText)) {
+    // Any window but the two dialogs of the copy ends the wait, so that a box
+    // saying why the install stopped does so at once. Polled gently: the copy
+    // shares the window server with this driver.
+    const auto copying = [](HWND w) { return isLauncher(w) || title(w) == kProgressTitle || title(w) == kFolderTitle; };
+    while ((box = await("completion box", [&](HWND w) { return !copying(w); }, kInstallTimeoutMs, 50)) != nullptr &&
+           !isBox(box, kInstalledText)) {
+        expect(isBox(box, kDirectSoundText), "the install stopped at" + describe(box));
         LARGE_INTEGER asked, answered;
         QueryPerformanceCounter(&asked);
         screen("directsound-question");
