@@ -432,14 +432,14 @@ void checkSourceFile(Check& check, const CopyEntry& entry, const char* key, unsi
         return;
     }
     const char* relative = entry.sourcePath + std::strlen(check.programFolder);
-    if (!PathFileExistsA(entry.sourcePath)) {
+    // One call per source tells whether it is there and what it is.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(entry.sourcePath, GetFileExInfoStandard, &data)) {
         reportMissingSource(check, entry, key, relative);
         return;
     }
     checkSourceUse(check, key, relative, destination);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(entry.sourcePath, GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         error(check, "not-a-file", key, {relative, " はファイルではありません"});
         return;
     }

@@ -376,7 +376,9 @@ TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink
                 joinText(shown, {parentName, separator, name});
                 report(sink, context, "path-too-long", shown,
                        "インストール先からのパスが 258 バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません");
-            } else if (!item.folder && !isCopyableFile(root, item.path)) {
+            } else if (!item.folder && (item.size == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) &&
+                       !isCopyableFile(root, item.path)) {
+                // A pipe, a device and a link (on Windows) are listed with no size.
                 report(sink, context, "not-a-file", item.name,
                        "普通のファイルとして開けない (行き先の無いリンク、装置など) ため、ディスクに入れません");
             } else if (item.folder ? ++folders > kMaxTreeFolders : ++files > kMaxTreeFiles) {

@@ -69,7 +69,7 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         {{}, "error encoding SETUP.INI", [](TempDisc& d) { saveSetupFileAs(d, "\xEF\xBB\xBF", false); }, "UTF-8 (BOM 付き)"},
         {{}, "error encoding SETUP.INI", [](TempDisc& d) { saveSetupFileAs(d, "\xFF\xFE", true); }, "UTF-16 (BOM 付き)"},
         {{{"COPYFILE_000", "\\"}, {"COPYFILE_008", "GAME.EXE"}}, "error first-entry COPYFILE_000"},
-        {{{"COPYFILE_007", ""}, {"COPYFILE_008", "GAME.DAT"}}, "warning empty-entry COPYFILE_007"},
+        {{{"COPYFILE_007", ""}, {"COPYFILE_008", "DXSETUP.EXE"}}, "warning empty-entry COPYFILE_007"},
         {{}, "error missing-file COPYFILE_006", [](TempDisc& d) { DeleteFileA(d.path("DATA\\TRACK02.WAV").c_str()); }},
         {{}, "warning case-mismatch COPYFILE_003", [](TempDisc& d) {
              DeleteFileA(d.path("DATA\\README.TXT").c_str());
@@ -79,7 +79,7 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         {{{"COPYFILE_007", "..\\GAME.DAT"}}, "error escape COPYFILE_007"},
         {{{"COPYFILE_007", "\\BGM\\con.dat"}}, "error device-name COPYFILE_007"},
         {{{"COPYFILE_007", tooLongHere.c_str()}, {"COPYFILE_008", "GAME.DAT"}}, "error target-too-long COPYFILE_007"},
-        {{{"COPYFILE_007", tooLongDeep.c_str()}, {"COPYFILE_008", "GAME.DAT"}}, "error target-too-long COPYFILE_008"},
+        {{{"COPYFILE_007", tooLongDeep.c_str()}, {"COPYFILE_008", "DXSETUP.EXE"}}, "error target-too-long COPYFILE_008"},
         {{{"DEFAULT_DIR", deepDefaultDir.c_str()}}, "error install-folder-too-long DEFAULT_DIR"},
         {{{"COPYFILE_007", "\\SE\\LOOP"}}, "error folder-not-made COPYFILE_007"},
         {{{"EXE_NAME", "START.EXE"}}, "error exe-not-installed EXE_NAME"},

@@ -158,20 +158,23 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
     const std::wstring dir(60, L'D');
     // extraFiles: how many of the extra files the disc carries; isoNames: how many names the summary has,
     // 表.TXT of the game and the large tree's 40 lower-case ones.
-    const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles, isoNames; } cases[] = {
+    // options: before the required ones; a file the caller names as left out (a dangling link under Wine) is told.
+    const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles, isoNames;
+                   const wchar_t* options = L""; } cases[] = {
         {{}, 0, {"warning iso-name"}, 0, 1},
         {{{L"caf\u00e9.TXT", "x"}, {L"LOGS\\", ""}, {L"LOGS\\\u2603\\", ""}, {L"LOGS\\\u2603\\IN.TXT", "x"}}, 1,
          {"error name-code-page", "warning iso-name"}, 0, 1},
         {{{deep.substr(0, 41), ""}, {deep.substr(0, 82), ""}, {deep.substr(0, 123), ""}, {deep.substr(0, 164), ""},
           {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "warning iso-name"}, 1, 1},
         {largeGame(), 0, {"warning iso-name"}, 2000, 41},
+        {{}, 1, {"error not-a-file", "warning iso-name"}, 0, 1, L"--left-out DOCS\\GONE.TXT "},
     };
     for (const auto& c : cases) {
         const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc");
         Tree tree = kGame;
         tree.insert(c.extra.begin(), c.extra.end());
         makeTree(game, tree);
-        const Made made = runMaker(L"--name Game --exe GAME.EXE --dir " + dir + L" \"" + game + L"\" \"" + disc + L"\"");
+        const Made made = runMaker(c.options + (L"--name Game --exe GAME.EXE --dir " + dir + L" \"" + game + L"\" \"" + disc + L"\""));
         EXPECT_EQ(made.exitCode, c.exitCode) << c.extra.size();
         EXPECT_EQ(made.findings, c.findings) << c.extra.size();
         // One summary, every name kept in the JSON, the first few in its text.
@@ -219,41 +222,42 @@ using MakerInstallTest = LauncherTest;
 // A made disc installed and uninstalled by the program's own dialogs: the game's
 // tree comes out exactly, and an uninstall with Yes to the save files leaves nothing.
 TEST_F(MakerInstallTest, InstallsTheGameTreeExactlyAndUninstallRemovesAllOfIt) {
-    const Tree large = [] {
-        Tree tree = largeGame();
-        tree.insert(kGame.begin(), kGame.end());
-        return tree;
-    }();
-    for (const Tree* tree : {&kGame, &large}) {
-        const std::wstring game = tempFolder(L"game");
-        makeTree(game, *tree);
-        disc = std::make_unique<TempDisc>();  // an empty folder, the program's path faked in it
-        const std::string discFolder = disc->folder();
-        const std::wstring name(key.name().begin(), key.name().end()), folder(discFolder.begin(), discFolder.end());
-        const Made made = runMaker(L"--name Game --exe GAME.EXE --reg " + name + L" --dir " + name +
-                                   L" --shortcut-folder " + name + L" \"" + game + L"\" \"" + folder + L"\"");
-        ASSERT_EQ(made.exitCode, 0u) << tree->size();
-        // The program reads the description file named after its faked path.
-        ASSERT_TRUE(CopyFileA(disc->path("SETUP.INI").c_str(), disc->setupFilePath().c_str(), FALSE));
-        copyText(programState.descriptionPath, disc->setupFilePath().c_str());
-        ASSERT_TRUE(buildRegistrySubKey());
-        const std::string target = disc->folder() + "-installed";
-        copyText(programState.installFolder, target.c_str());
-        EXPECT_EQ(runDialog(IDD_PROGRESS, progressDialogProc), 0);
-        EXPECT_TRUE(readTree(std::wstring(target.begin(), target.end())) == *tree) << tree->size();
-        char programs[MAX_PATH];
-        ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
-        const std::string links = std::string(programs) + "\\" + key.name();
-        EXPECT_NE(GetFileAttributesA((links + "\\Game.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
+    Tree tree = largeGame();
+    tree.insert(kGame.begin(), kGame.end());
+    const std::wstring game = tempFolder(L"game");
+    makeTree(game, tree);
+    disc = std::make_unique<TempDisc>();  // an empty folder, the program's path faked in it
+    const std::string discFolder = disc->folder();
+    const std::wstring name(key.name().begin(), key.name().end()), folder(discFolder.begin(), discFolder.end());
+    DWORD start = GetTickCount();
+    const Made made = runMaker(L"--name Game --exe GAME.EXE --reg " + name + L" --dir " + name + L" --shortcut-folder " +
+                               name + L" \"" + game + L"\" \"" + folder + L"\"");
+    ASSERT_EQ(made.exitCode, 0u);
+    RecordProperty("make_ms", static_cast<int>(GetTickCount() - start));
+    // The program reads the description file named after its faked path.
+    ASSERT_TRUE(CopyFileA(disc->path("SETUP.INI").c_str(), disc->setupFilePath().c_str(), FALSE));
+    copyText(programState.descriptionPath, disc->setupFilePath().c_str());
+    ASSERT_TRUE(buildRegistrySubKey());
+    const std::string target = disc->folder() + "-installed";
+    copyText(programState.installFolder, target.c_str());
+    start = GetTickCount();
+    EXPECT_EQ(runDialog(IDD_PROGRESS, progressDialogProc), 0);
+    RecordProperty("install_ms", static_cast<int>(GetTickCount() - start));
+    EXPECT_TRUE(readTree(std::wstring(target.begin(), target.end())) == tree);
+    char programs[MAX_PATH];
+    ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
+    const std::string links = std::string(programs) + "\\" + key.name();
+    EXPECT_NE(GetFileAttributesA((links + "\\Game.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
 
-        boxes.answer({IDYES});  // delete the save files, and the folder with them
-        removeInstalledCopy(backdrop, target.c_str());
-        EXPECT_EQ(GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES);
-        EXPECT_EQ(GetFileAttributesA(links.c_str()), INVALID_FILE_ATTRIBUTES);
-        removeFolderTree(target);
-        removeFolderTree(links);
-        removeTree(game);
-    }
+    boxes.answer({IDYES});  // delete the save files, and the folder with them
+    start = GetTickCount();
+    removeInstalledCopy(backdrop, target.c_str());
+    RecordProperty("uninstall_ms", static_cast<int>(GetTickCount() - start));
+    EXPECT_EQ(GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(links.c_str()), INVALID_FILE_ATTRIBUTES);
+    removeFolderTree(target);
+    removeFolderTree(links);
+    removeTree(game);
 }
 
 }  // namespace
