@@ -134,7 +134,7 @@ void planFolder(const std::vector<TreeItem>& items, const Children& children, in
     add(list, {"\\"}, -1);
 }
 
-// Whether the file at root\\relativePath opens as a file on a disk: not a
+// Whether the file relativePath below root opens as a file on a disk: not a
 // link without a target, a device or a pipe, which a copy cannot take or
 // would wait on for ever.
 bool isCopyableFile(const wchar_t* root, const wchar_t* relativePath) {

@@ -214,6 +214,18 @@ TEST(MakerTest, BadArgumentsWriteNothing) {
         EXPECT_EQ(GetFileAttributesW(disc.c_str()) != INVALID_FILE_ATTRIBUTES, c.holding) << c.arguments;
         removeTree(disc);
     }
+    // One file more than a disc may list: told as such, and nothing is written.
+    Tree many;
+    for (int i = 0; i <= 10000; ++i) many[L"MANY\\F" + std::to_wstring(i) + L".DAT"] = "x";
+    many[L"MANY\\"] = "";
+    makeTree(game, many);
+    const Made made = runMaker(L"--name Game --exe GAME.EXE" + quoted);
+    EXPECT_EQ(made.exitCode, 2u);
+    EXPECT_EQ(made.findings.count("error file-limit"), 1u);
+    EXPECT_EQ(GetFileAttributesW(disc.c_str()), INVALID_FILE_ATTRIBUTES);
+    for (auto it = many.rbegin(); it != many.rend(); ++it)  // the files before their folder, none read
+        it->first.back() == L'\\' ? RemoveDirectoryW((game + L"\\" + it->first).c_str())
+                                  : DeleteFileW((game + L"\\" + it->first).c_str());
     removeTree(game);
 }
 
