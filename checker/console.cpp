@@ -132,6 +132,14 @@ void printFinding(const Finding& finding, void* context) {
         writeJsonString(report, finding.key);
         writeAscii(report, ", \"problem\": ");
         writeJsonString(report, finding.problem);
+        if (finding.names != nullptr) {
+            writeAscii(report, ", \"names\": [");
+            for (size_t i = 0; i < finding.names->size(); ++i) {
+                if (i > 0) writeAscii(report, ", ");
+                writeJsonString(report, (*finding.names)[i].c_str());
+            }
+            writeAscii(report, "]");
+        }
         writeAscii(report, "}");
     } else {
         char line[sizeof finding.key + sizeof finding.problem + 32];

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
+#include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "setupdata/splashfile.h"
@@ -41,6 +44,23 @@ struct InstalledPath {
     char path[kPathSize];  // relative to the install folder
 };
 
+// Paths as the file system compares them: in any case.
+struct Caseless {
+    bool operator()(const std::string& a, const std::string& b) const { return lstrcmpiA(a.c_str(), b.c_str()) < 0; }
+};
+using PathSet = std::set<std::string, Caseless>;
+
+// The first entry that copies a source, and where it puts it.
+struct SourceUse {
+    std::string key;
+    std::string destination;  // relative to the install folder; the entry itself without one
+};
+
+// The summary names this many of the names a pressing may change.
+constexpr size_t kIsoNamesShown = 5;
+// The description file is read this far to tell its encoding.
+constexpr DWORD kEncodingProbeBytes = 1u << 20;
+
 struct Check {
     FindingSink sink;
     void* context;
@@ -53,9 +73,17 @@ struct Check {
     char deepInstallFolder[kPathSize];
     // What the copy list installs (files) and makes (folders), from the walk
     // with the default install folder.
-    std::vector<InstalledPath> installedFiles;
-    std::vector<InstalledPath> madeFolders;
-    std::vector<unsigned> entriesWithoutTarget;  // refused or too long for the default folder
+    PathSet installedFiles;
+    PathSet madeFolders;
+    std::vector<unsigned> entriesWithoutTarget;  // refused or too long for the default folder, ascending
+    std::map<std::string, SourceUse, Caseless> sources;  // relative to the program folder
+    // The names a pressing without Joliet or Rock Ridge names may change, each once, in list order.
+    std::vector<std::string> isoNames;
+    std::set<std::string> isoNamesSeen;
+    // Files in the source folder's subfolders by name, relative to the program
+    // folder: read once, at the first missing source.
+    std::map<std::string, std::string, Caseless> nestedSources;
+    bool nestedSourcesRead;
     ULONGLONG copyBytes;
     unsigned copyEnd;      // the first COPYFILE index that ends the list
     unsigned shortcutEnd;  // the first incomplete shortcut group
@@ -97,12 +125,7 @@ Number number(unsigned long value) {
     return n;
 }
 
-bool holds(const std::vector<InstalledPath>& paths, const char* relativePath) {
-    for (const InstalledPath& installed : paths) {
-        if (lstrcmpiA(installed.path, relativePath) == 0) return true;
-    }
-    return false;
-}
+bool holds(const PathSet& paths, const char* relativePath) { return paths.count(relativePath) > 0; }
 
 void stripTrailingBackslashes(char* path) {
     for (char* last = findLastBackslash(path); last != nullptr && last[1] == '\0'; last = findLastBackslash(path)) {
@@ -221,6 +244,59 @@ void numberedKeyPrefix(NumberedKey kind, char (&prefix)[kKeySize]) {
     *end = '\0';
 }
 
+// Whether typed is known spelt with one slip: two neighbouring letters
+// swapped, one letter dropped or one doubled.
+bool isOneSlipFrom(const std::string& typed, const std::string& known) {
+    if (typed.size() == known.size()) {
+        size_t i = 0;
+        while (i < typed.size() && typed[i] == known[i]) ++i;
+        return i + 1 < typed.size() && typed[i] == known[i + 1] && typed[i + 1] == known[i] &&
+               typed.compare(i + 2, std::string::npos, known, i + 2, std::string::npos) == 0;
+    }
+    const std::string& longer = typed.size() > known.size() ? typed : known;
+    const std::string& shorter = typed.size() > known.size() ? known : typed;
+    if (longer.size() != shorter.size() + 1) return false;
+    size_t i = 0;
+    while (i < shorter.size() && longer[i] == shorter[i]) ++i;
+    // A doubled letter repeats its neighbour; a dropped one may be any.
+    const bool doubled = typed.size() > known.size();
+    if (doubled && !((i > 0 && longer[i] == longer[i - 1]) || (i + 1 < longer.size() && longer[i] == longer[i + 1])))
+        return false;
+    return longer.compare(i + 1, std::string::npos, shorter, i, std::string::npos) == 0;
+}
+
+// Whether typed is known, or known with one slip, once the English spellings
+// of the two words the file spells its own way are put back.
+bool isCloseTo(const char* typedKey, const std::string& known) {
+    std::string typed(typedKey);
+    for (char& c : typed) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    for (const auto& [english, own] : {std::pair<const char*, const char*>{"SHORTCUT", "SHORTCAT"}, {"DESCRIPT", "DISCRIPT"}}) {
+        const size_t at = typed.find(english);
+        if (at != std::string::npos) typed.replace(at, std::strlen(english), own);
+    }
+    return typed == known || isOneSlipFrom(typed, known);
+}
+
+// The known key that key is a slip of, or false.
+bool suggestKey(const char* key, char (&suggestion)[kKeySize]) {
+    for (const char* single : {"GAME_NAME", "EXE_NAME", "DEFAULT_DIR", "REG_NAME", "COPYDIR", "DXOPTION"}) {
+        if (isCloseTo(key, single)) return copyText(suggestion, single);
+    }
+    const char* digits = key + std::strlen(key);
+    while (digits > key && digits[-1] >= '0' && digits[-1] <= '9') --digits;
+    if (*digits == '\0' || std::strlen(digits) >= 10) return false;
+    const std::string prefix(key, digits);
+    for (NumberedKey kind : kNumberedKeys) {
+        char familyPrefix[kKeySize];
+        numberedKeyPrefix(kind, familyPrefix);
+        if (isCloseTo(prefix.c_str(), familyPrefix)) {
+            formatNumberedKey(kind, static_cast<unsigned>(StrToIntA(digits)), suggestion);
+            return true;
+        }
+    }
+    return false;
+}
+
 void scanKey(const char* key, void* context) {
     auto& check = *static_cast<Check*>(context);
     constexpr const char* kSingleKeys[] = {"GAME_NAME", "EXE_NAME", "DEFAULT_DIR", "REG_NAME", "COPYDIR", "DXOPTION"};
@@ -252,7 +328,12 @@ void scanKey(const char* key, void* context) {
         }
         return;
     }
-    warning(check, "unknown-key", key, {"SETUP.EXE はこのキーを読みません"});
+    char suggestion[kKeySize];
+    if (suggestKey(key, suggestion)) {
+        warning(check, "unknown-key", key, {"SETUP.EXE はこのキーを読みません。", suggestion, " のことですか?"});
+    } else {
+        warning(check, "unknown-key", key, {"SETUP.EXE はこのキーを読みません"});
+    }
 }
 
 // --- the copy list ---------------------------------------------------------------
@@ -276,42 +357,89 @@ bool isIsoName(const char* begin, const char* end, bool isFile) {
     return name >= 1 && name <= 8 && (!dot || (extension >= 1 && extension <= 3));
 }
 
-// Warns of the first name in relativePath a pressing would change; returns the
-// number of folders it passes through.
-unsigned checkIsoNames(Check& check, const char* key, const char* relativePath, bool endsInFile) {
+// Notes each name in relativePath a pressing may change, for the summary;
+// returns the number of folders it passes through.
+unsigned checkIsoNames(Check& check, const char* relativePath, bool endsInFile) {
     unsigned folders = 0;
-    bool warned = false;
     const char* component = relativePath;
     for (const char* p = relativePath;; p = CharNextA(p)) {
         if (*p != '\0' && *p != '\\') continue;  // CharNextA steps over double-byte characters whole
         const bool isFile = *p == '\0' && endsInFile;
         if (p > component && !isFile) ++folders;
-        if (p > component && !warned && !isIsoName(component, p, isFile)) {
-            char name[kPathSize];
-            lstrcpynA(name, component, static_cast<int>(p - component) + 1);
-            warning(check, "iso-name", key,
-                    {name, " は大文字の 8.3 形式の名前ではなく、プレスで名前が変わることがあります"});
-            warned = true;
+        if (p > component && !isIsoName(component, p, isFile)) {
+            std::string name(component, p);
+            if (check.isoNamesSeen.insert(name).second) check.isoNames.push_back(std::move(name));
         }
         if (*p == '\0') return folders;
         component = p + 1;
     }
 }
 
-void checkSourceFile(Check& check, const CopyEntry& entry, const char* key, unsigned copyDirFolders) {
+// Notes the files in the source folder's subfolders, by name; the source
+// folder's own files are the ones the list finds.
+void readNestedSources(Check& check, const char* folder, unsigned depth) {
+    char pattern[kPathSize];
+    WIN32_FIND_DATAA found;
+    HANDLE search = joinText(pattern, {folder, "*"}) ? FindFirstFileA(pattern, &found) : INVALID_HANDLE_VALUE;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        char path[kPathSize];
+        if (lstrcmpA(found.cFileName, ".") == 0 || lstrcmpA(found.cFileName, "..") == 0 ||
+            !joinText(path, {folder, found.cFileName})) {
+            continue;
+        }
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            if (depth > 0) check.nestedSources.emplace(found.cFileName, path + std::strlen(check.programFolder));
+        } else {
+            char subfolder[kPathSize];
+            if (joinText(subfolder, {path, "\\"})) readNestedSources(check, subfolder, depth + 1);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+void reportMissingSource(Check& check, const CopyEntry& entry, const char* key, const char* relative) {
+    if (!check.nestedSourcesRead) {
+        check.nestedSourcesRead = true;
+        readNestedSources(check, check.sourceFolder, 0);
+    }
+    const auto nested = check.nestedSources.find(lastPathComponent(entry.value));
+    if (nested == check.nestedSources.end()) {
+        error(check, "missing-file", key,
+              {relative, " がディスクにありません。インストールは「ＣＤ－ＲＯＭを入れて下さい」を繰り返します"});
+        return;
+    }
+    const char* copyDir = check.sourceFolder + std::strlen(check.programFolder);
+    error(check, "missing-file", key,
+          {relative, " がディスクにありません。", nested->second.c_str(),
+           " はありますが、コピー元のファイルはインストール先のフォルダ分けにかかわらず、コピー元フォルダ ",
+           copyDir[0] != '\0' ? copyDir : "(SETUP.EXE と同じフォルダ)", " に直接置きます"});
+}
+
+// One source copied to two places is mostly a slip of the list: the second
+// place was meant to get a file of its own.
+void checkSourceUse(Check& check, const char* key, const char* relative, const char* destination) {
+    const auto [first, isNew] = check.sources.emplace(relative, SourceUse{key, destination});
+    if (isNew || lstrcmpiA(first->second.destination.c_str(), destination) == 0) return;
+    warning(check, "shared-source", key,
+            {"コピー元 ", relative, " は ", first->second.key.c_str(), " でも使われ、", first->second.destination.c_str(),
+             " と ", destination, " の 2 か所に同じファイルがインストールされます"});
+}
+
+void checkSourceFile(Check& check, const CopyEntry& entry, const char* key, unsigned copyDirFolders,
+                     const char* destination) {
     if (entry.sourcePath == nullptr) {
         error(check, "source-too-long", key, {"コピー元のパスが 259 文字を超えます"});
         return;
     }
     const char* relative = entry.sourcePath + std::strlen(check.programFolder);
-    if (!PathFileExistsA(entry.sourcePath)) {
-        error(check, "missing-file", key,
-              {relative, " がディスクにありません。インストールは「ＣＤ－ＲＯＭを入れて下さい」を繰り返します"});
+    // One call per source tells whether it is there and what it is.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(entry.sourcePath, GetFileExInfoStandard, &data)) {
+        reportMissingSource(check, entry, key, relative);
         return;
     }
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(entry.sourcePath, GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    checkSourceUse(check, key, relative, destination);
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         error(check, "not-a-file", key, {relative, " はファイルではありません"});
         return;
     }
@@ -320,7 +448,7 @@ void checkSourceFile(Check& check, const CopyEntry& entry, const char* key, unsi
     if (!spelledAsListed(entry.sourcePath, std::strlen(check.sourceFolder), onDisc)) {
         warning(check, "case-mismatch", key, {"ディスク上の名前は ", onDisc, " で、大文字と小文字が違います"});
     }
-    const unsigned folders = copyDirFolders + checkIsoNames(check, key, entry.value, true);
+    const unsigned folders = copyDirFolders + checkIsoNames(check, entry.value, true);
     if (copyDirFolders <= kIsoFoldersBelowRoot && folders > kIsoFoldersBelowRoot) {
         warning(check, "iso-depth", key,
                 {relative, " はルートから ", number(folders).text,
@@ -348,7 +476,7 @@ void recordTarget(CopyWalk& walk, const CopyEntry& entry, const char* key) {
         error(check, "folder-not-made", key,
               {"コピー先のフォルダ ", parent, " がまだ作られていません。先に「\\", parent, "」の項目が必要です"});
     }
-    (entry.kind == CopyEntryKind::file ? check.installedFiles : check.madeFolders).push_back(installed);
+    (entry.kind == CopyEntryKind::file ? check.installedFiles : check.madeFolders).insert(installed.path);
 }
 
 // The walker passes over present but empty entries between two it hands on;
@@ -403,7 +531,12 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
         if (isMarker) walk.underFailedMarker = true;
         return true;
     }
-    if (!isMarker && check.sourcesCheckable) checkSourceFile(check, entry, key, walk.copyDirFolders);
+    if (!isMarker && check.sourcesCheckable) {
+        const char* destination = walk.installFolder != nullptr && entry.targetPath != nullptr
+                                      ? entry.targetPath + std::strlen(walk.installFolder) + 1
+                                      : entry.value;
+        checkSourceFile(check, entry, key, walk.copyDirFolders, destination);
+    }
     if (walk.installFolder == nullptr) return true;
     if (followSubfolder(walk, entry, false)) {
         recordTarget(walk, entry, key);
@@ -425,7 +558,7 @@ bool checkDeepCopyEntry(const CopyEntry& entry, void* context) {
     if (followSubfolder(walk, entry, refused) || refused || entry.kind == CopyEntryKind::resetMarker) return true;
     const std::vector<unsigned>& told = walk.check.entriesWithoutTarget;
     const bool toldAlready = (entry.kind == CopyEntryKind::file && wasUnderFailedMarker) ||
-                             std::find(told.begin(), told.end(), entry.index) != told.end();
+                             std::binary_search(told.begin(), told.end(), entry.index);
     if (!toldAlready) {
         char key[kKeySize];
         formatNumberedKey(NumberedKey::copyFile, entry.index, key);
@@ -434,6 +567,33 @@ bool checkDeepCopyEntry(const CopyEntry& entry, void* context) {
                " 文字のフォルダの下にインストールすると、コピー先のパスが 259 文字を超えます"});
     }
     return true;
+}
+
+// One warning for every name a pressing may change: where there are many,
+// one each would bury every other finding.
+void reportIsoNames(Check& check) {
+    if (check.isoNames.empty()) return;
+    std::string shown;
+    for (size_t i = 0; i < check.isoNames.size() && i < kIsoNamesShown; ++i) {
+        shown += (i > 0 ? "、" : "") + check.isoNames[i];
+    }
+    if (check.isoNames.size() > kIsoNamesShown) shown += " ほか";
+    Finding finding;
+    finding.severity = Severity::warning;
+    finding.check = "iso-name";
+    copyText(finding.key, "COPYFILE_*");
+    const Number count = number(static_cast<unsigned long>(check.isoNames.size()));
+    const char* parts[] = {count.text,
+                           " 個の名前が大文字の 8.3 形式ではありません。Joliet か Rock Ridge の名前のあるディスク "
+                           "(make-iso.sh が書くもの) でだけ、その名前のまま残ります: ",
+                           shown.c_str()};
+    finding.problem[0] = '\0';
+    for (const char* part : parts) {
+        const size_t length = std::strlen(finding.problem);
+        copyTextCut(finding.problem + length, sizeof finding.problem - length, part);
+    }
+    finding.names = &check.isoNames;
+    check.sink(finding, check.context);
 }
 
 // The first index the walks do not read: the walker passes over present but
@@ -453,7 +613,7 @@ void checkCopyList(Check& check) {
     readSetupString("COPYDIR", copyDir);
     unsigned copyDirFolders = 0;
     if (check.sourcesCheckable && !isNoData(copyDir)) {
-        copyDirFolders = checkIsoNames(check, "COPYDIR", copyDir, false);
+        copyDirFolders = checkIsoNames(check, copyDir, false);
         if (copyDirFolders > kIsoFoldersBelowRoot) {
             warning(check, "iso-depth", "COPYDIR",
                     {copyDir, " はルートから ", number(copyDirFolders).text,
@@ -471,6 +631,7 @@ void checkCopyList(Check& check) {
         walkCopyListFrom(check.programFolder, check.deepInstallFolder, checkDeepCopyEntry, &deep);
     }
 
+    reportIsoNames(check);
     if (check.copyBytes >= kCountableBytes) {
         error(check, "size-limit", "COPYFILE_*",
               {"コピーするファイルの合計 ", number(static_cast<unsigned long>(check.copyBytes >> 20)).text,
@@ -742,6 +903,58 @@ bool openDisc(Check& check, const char* discFolder) {
     return true;
 }
 
+// Whether bytes are UTF-8 with at least one character beyond ASCII: text in
+// code page 932 almost never is, as its double-byte characters' second bytes
+// are mostly ASCII or lead bytes.
+bool isUtf8BeyondAscii(const std::string& bytes) {
+    bool beyondAscii = false;
+    for (size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                                                 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        if (length == 0 || i + length > bytes.size()) return false;
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        }
+        // No overlong three- or four-byte forms.
+        const auto second = length > 1 ? static_cast<unsigned char>(bytes[i + 1]) : 0u;
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xF0 && second < 0x90)) return false;
+        beyondAscii = beyondAscii || length > 1;
+        i += length;
+    }
+    return beyondAscii;
+}
+
+// SETUP.EXE reads its description file as text in code page 932: in another
+// encoding its Japanese names come out garbled, in the window titles, the
+// install folder and the shortcuts.
+void checkEncoding(Check& check) {
+    HANDLE file = CreateFileA(programState.descriptionPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;  // openDisc has said so
+    std::string bytes(kEncodingProbeBytes, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file, bytes.data(), kEncodingProbeBytes, &read, nullptr)) read = 0;
+    CloseHandle(file);
+    bytes.resize(read);
+    // A probe that ends inside a character is cut back to the last whole one.
+    if (read == kEncodingProbeBytes) {
+        while (!bytes.empty() && (static_cast<unsigned char>(bytes.back()) & 0x80) != 0) bytes.pop_back();
+    }
+    const char* encoding = nullptr;
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        encoding = "UTF-8 (BOM 付き) で書かれています";
+    } else if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) {
+        encoding = "UTF-16 (BOM 付き) で書かれています";
+    } else if (isUtf8BeyondAscii(bytes)) {
+        encoding = "UTF-8 で書かれています";
+    }
+    if (encoding == nullptr) return;
+    error(check, "encoding", lastPathComponent(programState.descriptionPath),
+          {encoding, "。SETUP.EXE はコードページ 932 (Shift_JIS) として読むため、日本語の名前が文字化けします。"
+                     "エディタで文字コードを Shift_JIS (CP932)、BOM なしにして保存し直してください"});
+}
+
 }  // namespace
 
 const char* splashProblemText(SplashProblem problem) {
@@ -773,6 +986,7 @@ DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context) {
     check.sink = sink;
     check.context = context;
     if (!openDisc(check, discFolder)) return DiscVerdict::unreadable;
+    checkEncoding(check);
 
     // Each step relies on those before it: the source folder decides whether
     // sources are checked; the install folders are what the copy walks

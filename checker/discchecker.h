@@ -2,6 +2,9 @@
 // and reports every mistake a user would otherwise meet only while installing.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 
@@ -12,6 +15,8 @@ struct Finding {
     const char* check;        // a stable name for build pipelines, such as "missing-file"
     char key[kPathSize];      // the description-file key, or the file or folder concerned
     char problem[1024];       // code page 932, cut at a character boundary when long
+    // A summary's every name, where the problem names only the first few; or nullptr.
+    const std::vector<std::string>* names = nullptr;
 };
 
 using FindingSink = void (*)(const Finding& finding, void* context);

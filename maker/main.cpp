@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "checker/console.h"
 #include "checker/discchecker.h"
@@ -24,7 +25,7 @@ constexpr char kUsage[] =
     "使い方: SETUPMK.EXE --name ゲーム名 --exe ファイル [--dir 名前] [--reg 名前]\r\n"
     "                   [--shortcut 名前=ファイル [--description 説明] [--icon ファイル[,番号]]]...\r\n"
     "                   [--shortcut-folder 名前] [--directx フォルダ] [--splash N=BMPファイル]...\r\n"
-    "                   [--program フォルダ] [--json] ゲームのフォルダ ディスクのフォルダ\r\n"
+    "                   [--program フォルダ] [--left-out ファイル]... [--json] ゲームのフォルダ ディスクのフォルダ\r\n"
     "ディスクのフォルダは無いか空でなければなりません。\r\n";
 
 struct Arguments {
@@ -42,6 +43,7 @@ struct Arguments {
     // belongs to the --shortcut before it.
     const wchar_t* shortcutArguments[3 * 100][2] = {};
     int shortcutArgumentCount = 0;
+    std::vector<const wchar_t*> leftOut;  // --left-out: files of the game the system does not list
 };
 
 // Reads the command line; false when it is wrong.
@@ -72,6 +74,8 @@ bool parseArguments(wchar_t** argv, int argc, Arguments& a, Report& report, bool
         if (single != nullptr) {
             if (*single != nullptr) return false;
             *single = value;
+        } else if (lstrcmpW(arg, L"--left-out") == 0) {
+            a.leftOut.push_back(value);
         } else if (lstrcmpW(arg, L"--splash") == 0) {
             const int slot = value[0] - L'0';
             if (slot < 0 || slot > 3 || value[1] != L'=' || value[2] == L'\0' || a.splash[slot] != nullptr) return false;
@@ -308,8 +312,16 @@ int main() {
 
     // The game tree: names that cannot go on the disc are errors of the disc.
     std::vector<TreeItem> game;
-    if (haveGame && !readTree(options.gameFolder, game, printFinding, &report)) {
-        problem(problems, "GAME_FOLDER", {"フォルダを読めません"});
+    const TreeRead gameRead = haveGame ? readTree(options.gameFolder, game, printFinding, &report) : TreeRead::read;
+    if (gameRead == TreeRead::unreadable) problem(problems, "GAME_FOLDER", {"フォルダを読めません"});
+    // Its finding is told: nothing is written.
+    if (gameRead == TreeRead::tooLarge) problems.any = true;
+    for (const wchar_t* unlisted : a.leftOut) {
+        // What the system does not list (a dangling link under Wine), told by the caller.
+        char shown[kPathSize];
+        if (!toAnsiText(unlisted, shown)) copyText(shown, "?");
+        printError(report, "not-a-file", shown,
+                   "普通のファイルとして開けない (行き先の無いリンク、装置など) ため、ディスクに入れません");
     }
     const int exe = haveGame ? takeInstalledFile(problems, "--exe", a.exe, game) : -1;
     if (exe >= 0) copyText(options.exeName, game[static_cast<size_t>(exe)].name);
@@ -330,7 +342,7 @@ int main() {
     std::vector<TreeItem> directx;
     if (options.directxFolder[0] != L'\0') {
         const unsigned before = report.errors;
-        if (!readTree(options.directxFolder, directx, printFinding, &report) || report.errors != before) {
+        if (readTree(options.directxFolder, directx, printFinding, &report) != TreeRead::read || report.errors != before) {
             problem(problems, "--directx", {"フォルダを読めないか、ディスクに入れられない名前があります"});
         }
     }

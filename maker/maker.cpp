@@ -80,15 +80,24 @@ void markSharedNames(std::vector<TreeItem>& items) {
     }
 }
 
-// The children of folder (-1: the root), files or folders, in name order.
-std::vector<int> childrenOf(const std::vector<TreeItem>& items, int folder, bool folders) {
-    std::vector<int> children;
+// The files and the folders in each folder, in name order; the root's at the end.
+struct Children {
+    std::vector<std::vector<int>> files;
+    std::vector<std::vector<int>> folders;
+};
+
+Children childrenOf(const std::vector<TreeItem>& items) {
+    Children children;
+    children.files.resize(items.size() + 1);
+    children.folders.resize(items.size() + 1);
     for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i].parent == folder && items[i].folder == folders) children.push_back(static_cast<int>(i));
+        const size_t parent = items[i].parent >= 0 ? static_cast<size_t>(items[i].parent) : items.size();
+        (items[i].folder ? children.folders : children.files)[parent].push_back(static_cast<int>(i));
     }
-    std::sort(children.begin(), children.end(), [&](int a, int b) {
-        return lessByName(items[static_cast<size_t>(a)], items[static_cast<size_t>(b)]);
-    });
+    const auto byName = [&](int a, int b) { return lessByName(items[static_cast<size_t>(a)], items[static_cast<size_t>(b)]); };
+    for (auto* lists : {&children.files, &children.folders}) {
+        for (std::vector<int>& list : *lists) std::sort(list.begin(), list.end(), byName);
+    }
     return children;
 }
 
@@ -104,25 +113,40 @@ void add(std::vector<ListEntry>& list, std::initializer_list<const char*> parts,
 // whose names are shared, by their whole path while no subfolder is current;
 // the folder's marker again and a reset marker close it, so that the removal
 // walk removes it once everything in it is gone.
-void planFolder(const std::vector<TreeItem>& items, int folder, std::vector<ListEntry>& list) {
+void planFolder(const std::vector<TreeItem>& items, const Children& children, int folder, std::vector<ListEntry>& list) {
     const TreeItem& item = items[static_cast<size_t>(folder)];
     add(list, {"\\", item.name}, -1);
     std::vector<int> shared;
-    for (int file : childrenOf(items, folder, false)) {
+    for (int file : children.files[static_cast<size_t>(folder)]) {
         if (items[static_cast<size_t>(file)].shared) {
             shared.push_back(file);
         } else {
             add(list, {lastName(items[static_cast<size_t>(file)].name)}, file);
         }
     }
-    const std::vector<int> subfolders = childrenOf(items, folder, true);
-    for (int subfolder : subfolders) planFolder(items, subfolder, list);
+    const std::vector<int>& subfolders = children.folders[static_cast<size_t>(folder)];
+    for (int subfolder : subfolders) planFolder(items, children, subfolder, list);
     // Without subfolders the folder is current still: end it first.
     if (subfolders.empty()) add(list, {"\\"}, -1);
     if (subfolders.empty() && shared.empty()) return;
     for (int file : shared) add(list, {items[static_cast<size_t>(file)].name}, file);
     add(list, {"\\", item.name}, -1);
     add(list, {"\\"}, -1);
+}
+
+// Whether the file relativePath below root opens as a file on a disk: not a
+// link without a target, a device or a pipe, which a copy cannot take or
+// would wait on for ever.
+bool isCopyableFile(const wchar_t* root, const wchar_t* relativePath) {
+    wchar_t path[kPathSize];
+    if (!joinWide(path, {root, L"\\", relativePath})) return false;
+    // No access asked: opens without reading, so a pipe does not wait for a writer.
+    HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool onDisk = GetFileType(file) == FILE_TYPE_DISK;
+    CloseHandle(file);
+    return onDisk;
 }
 
 bool isFolderW(const wchar_t* path) {
@@ -282,6 +306,12 @@ bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& ga
 
 }  // namespace
 
+const char kTooManyFiles[] =
+    "ファイルが 10000 個を超えます。SETUP.EXE はコピー一覧を項目ごとに説明ファイルから探すため、"
+    "これより長い一覧ではインストールが遅くなりすぎます。ファイルをまとめてください";
+const char kTooManyFolders[] =
+    "フォルダが 65535 個を超えます。ISO 9660 のディスクはこれより多いフォルダを持てません";
+
 bool survivesAsValue(const char* value) {
     const size_t length = std::strlen(value);
     if (length == 0) return true;
@@ -292,20 +322,31 @@ bool survivesAsValue(const char* value) {
            std::strpbrk(value, "\r\n") == nullptr;
 }
 
-bool readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink sink, void* context) {
+TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink sink, void* context) {
+    unsigned files = 0;
+    unsigned folders = 0;
     std::vector<int> pending = {-1};
     while (!pending.empty()) {
         const int folder = pending.back();
         pending.pop_back();
-        const TreeItem* parent = folder >= 0 ? &items[static_cast<size_t>(folder)] : nullptr;
+        // The folder's names are copied: items grows below, and any reference
+        // into it would be left behind when it moves.
+        wchar_t parentPath[kPathSize] = L"";
+        char parentName[kPathSize] = "";
+        if (folder >= 0) {
+            copyWide(parentPath, items[static_cast<size_t>(folder)].path);
+            copyText(parentName, items[static_cast<size_t>(folder)].name);
+        }
+        const wchar_t* const wideSeparator = folder >= 0 ? L"\\" : L"";
+        const char* const separator = folder >= 0 ? "\\" : "";
         wchar_t pattern[kPathSize];
         WIN32_FIND_DATAW found;
-        HANDLE search = joinWide(pattern, {root, L"\\", parent != nullptr ? parent->path : L"", parent != nullptr ? L"\\*" : L"*"})
+        HANDLE search = joinWide(pattern, {root, L"\\", parentPath, wideSeparator, L"*"})
                             ? FindFirstFileW(pattern, &found)
                             : INVALID_HANDLE_VALUE;
         if (search == INVALID_HANDLE_VALUE) {
-            if (parent == nullptr) return false;
-            report(sink, context, "unreadable", parent->name, "フォルダを読めないため、中身をディスクに入れません");
+            if (folder < 0) return TreeRead::unreadable;
+            report(sink, context, "unreadable", parentName, "フォルダを読めないため、中身をディスクに入れません");
             continue;
         }
         do {
@@ -315,28 +356,36 @@ bool readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink sin
             item.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             item.size = (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
             char name[kPathSize];
-            const bool fits = joinWide(item.path, {parent != nullptr ? parent->path : L"", parent != nullptr ? L"\\" : L"",
-                                                   found.cFileName});
+            const bool fits = joinWide(item.path, {parentPath, wideSeparator, found.cFileName});
             const bool converted = toAnsiText(found.cFileName, name);
             // A folder's marker is its path after one backslash, within an entry's 259 bytes.
-            const bool entryFits = converted && joinText(item.name, {parent != nullptr ? parent->name : "",
-                                                                     parent != nullptr ? "\\" : "", name}) &&
+            const bool entryFits = converted && joinText(item.name, {parentName, separator, name}) &&
                                    std::strlen(item.name) + 1 < kPathSize;
             char shown[kPathSize];
             if (!converted) {
                 wchar_t shownPath[kPathSize];
-                joinWide(shownPath, {parent != nullptr ? parent->path : L"", parent != nullptr ? L"\\" : L"", found.cFileName});
+                joinWide(shownPath, {parentPath, wideSeparator, found.cFileName});
                 shownName(shownPath, shown);
                 report(sink, context, "name-code-page", shown,
                        "コードページ 932 で表せない文字を含むため、ディスクに入れません (フォルダなら中身も)");
             } else if (!isPlainName(name) || !survivesAsValue(name) || name[std::strlen(name) - 1] == '.') {
-                joinText(shown, {parent != nullptr ? parent->name : "", parent != nullptr ? "\\" : "", name});
+                joinText(shown, {parentName, separator, name});
                 report(sink, context, "name-refused", shown,
                        "SETUP.EXE が拒む名前 (装置名、使えない文字、前後の空白や点、引用符で囲まれた名前) のため、ディスクに入れません");
             } else if (!fits || !entryFits) {
-                joinText(shown, {parent != nullptr ? parent->name : "", parent != nullptr ? "\\" : "", name});
+                joinText(shown, {parentName, separator, name});
                 report(sink, context, "path-too-long", shown,
                        "インストール先からのパスが 258 バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません");
+            } else if (!item.folder && (item.size == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) &&
+                       !isCopyableFile(root, item.path)) {
+                // A pipe, a device and a link (on Windows) are listed with no size.
+                report(sink, context, "not-a-file", item.name,
+                       "普通のファイルとして開けない (行き先の無いリンク、装置など) ため、ディスクに入れません");
+            } else if (item.folder ? ++folders > kMaxTreeFolders : ++files > kMaxTreeFiles) {
+                FindClose(search);
+                report(sink, context, item.folder ? "folder-limit" : "file-limit", "GAME_FOLDER",
+                       item.folder ? kTooManyFolders : kTooManyFiles);
+                return TreeRead::tooLarge;
             } else {
                 items.push_back(item);
                 if (item.folder) pending.push_back(static_cast<int>(items.size() - 1));
@@ -345,7 +394,7 @@ bool readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink sin
         FindClose(search);
     }
     markSharedNames(items);
-    return true;
+    return TreeRead::read;
 }
 
 int findItem(const std::vector<TreeItem>& items, const char* relativePath) {
@@ -365,11 +414,12 @@ const char* sourceName(const TreeItem& item) { return item.shared ? item.name : 
 std::vector<ListEntry> planCopyList(const std::vector<TreeItem>& items, int firstFile) {
     std::vector<ListEntry> list;
     add(list, {items[static_cast<size_t>(firstFile)].name}, firstFile);
+    const Children children = childrenOf(items);
     // The root's files need no subfolder and no source folder of their own.
-    for (int file : childrenOf(items, -1, false)) {
+    for (int file : children.files.back()) {
         if (file != firstFile) add(list, {items[static_cast<size_t>(file)].name}, file);
     }
-    for (int folder : childrenOf(items, -1, true)) planFolder(items, folder, list);
+    for (int folder : children.folders.back()) planFolder(items, children, folder, list);
     return list;
 }
 

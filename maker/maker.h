@@ -50,11 +50,24 @@ struct ListEntry {
     int item;
 };
 
+// What a disc made by SETUPMK holds at most. Folders: an ISO 9660 path table
+// numbers them in 16 bits. Files: every walk of SETUP.EXE looks each entry up
+// in the description file, and the profile reader searches the section's keys
+// one by one, so a walk costs the square of the list's length.
+constexpr unsigned kMaxTreeFiles = 10000;
+constexpr unsigned kMaxTreeFolders = 65535;
+extern const char kTooManyFiles[];
+extern const char kTooManyFolders[];
+
+enum class TreeRead { read, unreadable, tooLarge };
+
 // Reads the tree below root. Names that code page 932 cannot hold, that the
-// program's name rule refuses or that would not fit an entry are reported as
-// errors to sink and left out with everything below them. False when root
-// cannot be listed.
-bool readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink sink, void* context);
+// program's name rule refuses or that would not fit an entry, and files that
+// cannot be opened as plain files (a dangling link, a device, a pipe), are
+// reported as errors to sink and left out with everything below them.
+// unreadable when root cannot be listed; tooLarge, after one finding, when
+// the tree holds more files or folders than a disc may.
+TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink sink, void* context);
 
 // The item whose code-page path is relativePath ("/" taken for "\"), or -1.
 int findItem(const std::vector<TreeItem>& items, const char* relativePath);

@@ -15,7 +15,7 @@ if [ -z "${SETUPMK_EXE:-}" ] && { [ ! -f "$exe" ] || [ ! -f "$root/build/i686/SE
     "$root/scripts/build.sh" >&2
 fi
 
-args=() json=0 program=0
+args=() json=0 program=0 game=
 while [ $# -gt 0 ]; do
     case $1 in
         --program | --directx)
@@ -30,9 +30,17 @@ while [ $# -gt 0 ]; do
             shift $(($# > 1 ? 2 : 1)) ;;
         --json) json=1 args+=("$1"); shift ;;
         -*) args+=("$1"); shift ;;
-        *) args+=("$(windows_path "$1")"); shift ;;
+        *) [ -n "$game" ] || game=$1
+           args+=("$(windows_path "$1")"); shift ;;
     esac
 done
+# Wine does not list a link whose target is gone: SETUPMK is told of each, so
+# that it reports the file the disc goes without.
+if [ -n "$game" ] && [ -d "$game" ]; then
+    while IFS= read -r -d '' link; do
+        args+=(--left-out "$(printf '%s' "${link#./}" | tr / '\\')")
+    done < <(cd "$game" && find . -xtype l -print0)
+fi
 [ "$program" = 1 ] || args+=(--program "$(windows_path "$root/build/i686")")
 set +e
 run_console_tool "$json" "$exe" "${args[@]}"

@@ -25,25 +25,13 @@ mkdir -p build/screenshots
 rm -f build/screenshots/failed-*.png
 export SETUP_TEST_SHOTS="$PWD/build/screenshots"
 
-# A 32-bit program of ours that runs leaves its command line behind.
-runs_32bit() {
-    local out
-    out=$(mktemp /tmp/cdsetup-probe.XXXXXX)
-    PROBE_OUT="Z:${out//\//\\}" /usr/lib/wine/wine build/i686/tests/relaunch_probe.exe >/dev/null 2>&1 </dev/null
-    local ran=$?
-    [ $ran -eq 0 ] && [ -s "$out" ]
-    ran=$?
-    rm -f "$out"
-    return $ran
-}
-
 failed=0
 for target in i686 x86_64; do
     prefix=$(mktemp -d "/tmp/cdsetup-test-$target.XXXXXX")
     wine_env_cleanups+=("rm -rf '$prefix'")
     start_wine_prefix "$prefix"
-    if [ "$target" = i686 ] && ! runs_32bit; then
-        echo "== This machine cannot run 32-bit Windows programs under Wine: the shipped i686 build is NOT tested, only x86_64"
+    if [ "$target" = i686 ] && ! wine_runs_32bit; then
+        echo "== This machine cannot run 32-bit Windows programs under Wine ($wine_32bit_reason): the shipped i686 build is NOT tested, only x86_64"
         wineserver -k
         continue
     fi
@@ -51,7 +39,7 @@ for target in i686 x86_64; do
     small_drive S
     cdrom_drive D "build/$target/disc.iso"
     keep_desktop
-    ctest --test-dir "build/$target" --output-on-failure --no-tests=error --timeout 120 "$@" || failed=1
+    ctest --test-dir "build/$target" --output-on-failure --no-tests=error --timeout 120 "$@" 2>&1 | to_utf8 || failed=1
     # The next suite has a prefix, drives and desktop of its own.
     wineserver -k
     wineserver -w

@@ -11,8 +11,13 @@
 #                            commands that take it out and put it back in
 #                            SETUP_TEST_EJECT and SETUP_TEST_INSERT
 #   keep_desktop             keeps the prefix's virtual desktop open
+#   wine_runs_32bit          whether a 32-bit program of ours runs in the prefix
+#   choose_wine_build WHO    wine_build: i686 (the shipped build) where it does,
+#                            else x86_64, with one line from WHO saying so
+#   to_utf8                  a filter: lines in code page 932 out in UTF-8
 
 WINE64=/usr/lib/wine/wine64
+wine_env_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 export WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko prompts, and no .desktop files for the links the installer makes.
@@ -66,11 +71,11 @@ prepare_template() {
 }
 
 # The template prefix, made once per machine. Its name carries the Wine
-# version, whether 32-bit Wine was there to fill syswow64, and a digest of
+# version, whether 32-bit Wine could start to fill syswow64, and a digest of
 # prepare_template, so a machine with an older template makes a new one.
 wine_template() {
     local wow=win64 digest
-    [ -x /usr/lib/wine/wine ] && wow=wow64
+    wine_32bit_loader_runs && wow=wow64
     digest=$(declare -f prepare_template | md5sum | cut -c1-8)
     local template="${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/cdsetup/wine-template-$($WINE64 --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')-$wow-$digest"
     if [ ! -f "$template/.complete" ]; then
@@ -128,7 +133,8 @@ cdrom_drive() {
         return 0
     fi
     wine_env_cleanups+=("sudo_if_needed fusermount -u -z '$mount' 2>/dev/null; rmdir '$mount' 2>/dev/null")
-    ln -s "$mount" "$WINEPREFIX/dosdevices/$letter:"
+    # A kept prefix still has the link of its last run.
+    ln -sfn "$mount" "$WINEPREFIX/dosdevices/$letter:"
     $WINE64 reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /d cdrom /f >/dev/null 2>&1
     # The drive type is read when the server starts.
     wineserver -k
@@ -144,4 +150,66 @@ cdrom_drive() {
 # bringing it up each time their first window appears.
 keep_desktop() {
     $WINE64 explorer /desktop=Default,1024x768 >/dev/null 2>&1 </dev/null &
+}
+
+# Not every machine runs 32-bit programs: some kernels refuse any i386 program
+# ("Exec format error"), and then 32-bit Wine cannot start at all. The probe
+# asks that first, then runs a 32-bit program of ours in the prefix, which
+# leaves its command line behind. CDSETUP_NO_32BIT=1 makes it answer "cannot"
+# on any machine, so that the road of those machines can be tried on one that
+# can. The answer and its reason are kept for the rest of the script.
+wine_32bit_answer="" wine_32bit_reason=""
+
+wine_32bit_loader_runs() {
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1 </dev/null
+}
+
+wine_runs_32bit() {
+    if [ "${CDSETUP_NO_32BIT:-}" = 1 ]; then
+        wine_32bit_reason="CDSETUP_NO_32BIT=1"
+        return 1
+    fi
+    if [ -z "$wine_32bit_answer" ]; then
+        local probe="$wine_env_root/build/i686/tests/relaunch_probe.exe" out
+        wine_32bit_answer=no
+        if ! wine_32bit_loader_runs; then
+            wine_32bit_reason="32-bit Wine does not start"
+        elif [ ! -f "$probe" ]; then
+            wine_32bit_reason="no 32-bit program to try: $probe is missing"
+        elif [ -z "${WINEPREFIX:-}" ]; then
+            wine_32bit_reason="no Wine prefix to try a 32-bit program in"
+        else
+            out=$(mktemp /tmp/cdsetup-probe.XXXXXX)
+            if PROBE_OUT="Z:${out//\//\\}" /usr/lib/wine/wine "$probe" >/dev/null 2>&1 </dev/null && [ -s "$out" ]; then
+                wine_32bit_answer=yes wine_32bit_reason=""
+            else
+                wine_32bit_reason="a 32-bit program does not run in the prefix"
+            fi
+            rm -f "$out"
+        fi
+    fi
+    [ "$wine_32bit_answer" = yes ]
+}
+
+choose_wine_build() {
+    wine_build=i686
+    if ! wine_runs_32bit; then
+        wine_build=x86_64
+        echo "$1: this machine cannot run 32-bit Windows programs under Wine ($wine_32bit_reason): using the x86_64 build, not the shipped i686 one" >&2
+    fi
+}
+
+# Wine writes its own messages in the ANSI code page, 932 here, and so do our
+# programs; the terminal reads UTF-8. A line already in UTF-8 passes as it is.
+to_utf8() {
+    /usr/bin/python3 -u -c '
+import sys
+for line in sys.stdin.buffer:
+    try:
+        text = line.decode("utf-8")
+    except UnicodeDecodeError:
+        text = line.decode("cp932", "replace")
+    sys.stdout.write(text.replace("\r", ""))
+    sys.stdout.flush()
+'
 }

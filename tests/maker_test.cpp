@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <map>
 #include <regex>
 #include <set>
@@ -22,6 +23,32 @@ const Tree kGame = {{L"GAME.EXE", "MZ game"}, {L"README.TXT", "top"}, {L"DOCS\\"
                     {L"DOCS\\EMPTY.DAT", ""}, {L"DOCS\\ソ\\", ""}, {L"DOCS\\ソ\\表.TXT", "so"}, {L"EMPTY\\", ""},
                     {L"EMPTY\\SUB\\", ""}, {L"BGM\\", ""}, {L"BGM\\TRACK01.WAV", "one"}, {L"BGM\\LOOP\\", ""},
                     {L"BGM\\LOOP\\TRACK01.WAV", "loop"}};
+
+// A game of real size: 2,000 small files in 40 folders three deep (4, 12 and
+// 24), each folder holding the same 40 lower-case names beside 10 of its own.
+Tree largeGame() {
+    std::vector<std::wstring> folders;
+    for (int a = 0; a < 4; ++a) {
+        const std::wstring top = L"A" + std::to_wstring(a) + L"\\";
+        folders.push_back(top);
+        for (int b = 0; b < 3; ++b) {
+            const std::wstring middle = top + L"B" + std::to_wstring(b) + L"\\";
+            folders.push_back(middle);
+            for (int c = 0; c < 2; ++c) folders.push_back(middle + L"C" + std::to_wstring(c) + L"\\");
+        }
+    }
+    Tree tree;
+    for (size_t f = 0; f < folders.size(); ++f) {
+        const std::wstring& folder = folders[f];
+        tree[folder] = "";
+        for (int i = 0; i < 50; ++i) {
+            const std::wstring name = i < 40 ? L"file" + std::to_wstring(100 + i).substr(1) + L".txt"
+                                             : L"U" + std::to_wstring(f * 100 + i) + L".DAT";
+            tree[folder + name] = std::string(folder.begin(), folder.end()) + std::to_string(i);
+        }
+    }
+    return tree;
+}
 
 std::wstring tempFolder(const wchar_t* name) {
     wchar_t temp[MAX_PATH];
@@ -83,6 +110,7 @@ void removeTree(const std::wstring& root) {
 struct Made {
     DWORD exitCode;
     std::set<std::string> findings;  // "error name-code-page", ..., from the JSON report
+    std::string json;
 };
 
 // SETUPMK.EXE with the shipped 32-bit programs, its JSON report read.
@@ -96,7 +124,7 @@ Made runMaker(const std::wstring& arguments) {
     startup.hStdOutput = startup.hStdError = report;
     PROCESS_INFORMATION process = {};
     std::wstring commandLine = L"SETUPMK.EXE --json --program \"Z:" SHIPPED_PROGRAM_DIR "\" " + arguments;
-    Made made = {9999, {}};
+    Made made = {9999, {}, {}};
     if (CreateProcessW(L"Z:" SETUPMK_EXE_PATH, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                        &startup, &process)) {
         WaitForSingleObject(process.hProcess, 60000);
@@ -105,7 +133,8 @@ Made runMaker(const std::wstring& arguments) {
         CloseHandle(process.hProcess);
     }
     CloseHandle(report);
-    const std::string json = readFileW(out);
+    made.json = readFileW(out);
+    const std::string& json = made.json;
     DeleteFileW(out.c_str());
     const std::regex finding("\"severity\": \"(\\w+)\", \"check\": \"([a-z0-9-]+)\"");
     for (std::sregex_iterator it(json.begin(), json.end(), finding), end; it != end; ++it)
@@ -113,27 +142,45 @@ Made runMaker(const std::wstring& arguments) {
     return made;
 }
 
+// The names of the JSON report's iso-name summary, and its problem text.
+std::pair<size_t, std::string> isoNameSummary(const std::string& json) {
+    std::smatch summary;
+    const std::regex finding("\"check\": \"iso-name\", \"key\": \"[^\"]*\", \"problem\": (\"[^\"]*\"), \"names\": \\[([^\\]]*)\\]");
+    if (!std::regex_search(json, summary, finding)) return {0, ""};
+    const std::string names = summary[2].str();
+    return {static_cast<size_t>(std::count(names.begin(), names.end(), '"') / 2), summary[1].str()};
+}
+
 TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
     // Five levels of 40 characters below an install folder of 77: the markers fit an entry, the installed paths not.
     std::wstring deep;
     for (int level = 0; level < 5; ++level) deep += std::wstring(40, L'A' + level) + L"\\";
     const std::wstring dir(60, L'D');
-    // extraFiles: how many of the extra files the disc carries.
-    const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles; } cases[] = {
-        {{}, 0, {"warning iso-name"}, 0},
+    // extraFiles: how many of the extra files the disc carries; isoNames: how many names the summary has,
+    // 表.TXT of the game and the large tree's 40 lower-case ones.
+    // options: before the required ones; a file the caller names as left out (a dangling link under Wine) is told.
+    const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles, isoNames;
+                   const wchar_t* options = L""; } cases[] = {
+        {{}, 0, {"warning iso-name"}, 0, 1},
         {{{L"caf\u00e9.TXT", "x"}, {L"LOGS\\", ""}, {L"LOGS\\\u2603\\", ""}, {L"LOGS\\\u2603\\IN.TXT", "x"}}, 1,
-         {"error name-code-page", "warning iso-name"}, 0},
+         {"error name-code-page", "warning iso-name"}, 0, 1},
         {{{deep.substr(0, 41), ""}, {deep.substr(0, 82), ""}, {deep.substr(0, 123), ""}, {deep.substr(0, 164), ""},
-          {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "warning iso-name"}, 1},
+          {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "warning iso-name"}, 1, 1},
+        {largeGame(), 0, {"warning iso-name"}, 2000, 41},
+        {{}, 1, {"error not-a-file", "warning iso-name"}, 0, 1, L"--left-out DOCS\\GONE.TXT "},
     };
     for (const auto& c : cases) {
         const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc");
         Tree tree = kGame;
         tree.insert(c.extra.begin(), c.extra.end());
         makeTree(game, tree);
-        const Made made = runMaker(L"--name Game --exe GAME.EXE --dir " + dir + L" \"" + game + L"\" \"" + disc + L"\"");
+        const Made made = runMaker(c.options + (L"--name Game --exe GAME.EXE --dir " + dir + L" \"" + game + L"\" \"" + disc + L"\""));
         EXPECT_EQ(made.exitCode, c.exitCode) << c.extra.size();
         EXPECT_EQ(made.findings, c.findings) << c.extra.size();
+        // One summary, every name kept in the JSON, the first few in its text.
+        const auto [isoNames, isoProblem] = isoNameSummary(made.json);
+        EXPECT_EQ(isoNames, c.isoNames) << c.extra.size();
+        EXPECT_NE(isoProblem.find(std::to_string(c.isoNames) + " "), std::string::npos) << isoProblem;
         // Every file of the game lies in DATA byte for byte, under its own name or, where that is shared, its path.
         const Tree onDisc = readTree(disc);
         size_t files = c.extraFiles;
@@ -167,6 +214,18 @@ TEST(MakerTest, BadArgumentsWriteNothing) {
         EXPECT_EQ(GetFileAttributesW(disc.c_str()) != INVALID_FILE_ATTRIBUTES, c.holding) << c.arguments;
         removeTree(disc);
     }
+    // One file more than a disc may list: told as such, and nothing is written.
+    Tree many;
+    for (int i = 0; i <= 10000; ++i) many[L"MANY\\F" + std::to_wstring(i) + L".DAT"] = "x";
+    many[L"MANY\\"] = "";
+    makeTree(game, many);
+    const Made made = runMaker(L"--name Game --exe GAME.EXE" + quoted);
+    EXPECT_EQ(made.exitCode, 2u);
+    EXPECT_EQ(made.findings.count("error file-limit"), 1u);
+    EXPECT_EQ(GetFileAttributesW(disc.c_str()), INVALID_FILE_ATTRIBUTES);
+    for (auto it = many.rbegin(); it != many.rend(); ++it)  // the files before their folder, none read
+        it->first.back() == L'\\' ? RemoveDirectoryW((game + L"\\" + it->first).c_str())
+                                  : DeleteFileW((game + L"\\" + it->first).c_str());
     removeTree(game);
 }
 
@@ -175,29 +234,37 @@ using MakerInstallTest = LauncherTest;
 // A made disc installed and uninstalled by the program's own dialogs: the game's
 // tree comes out exactly, and an uninstall with Yes to the save files leaves nothing.
 TEST_F(MakerInstallTest, InstallsTheGameTreeExactlyAndUninstallRemovesAllOfIt) {
+    Tree tree = largeGame();
+    tree.insert(kGame.begin(), kGame.end());
     const std::wstring game = tempFolder(L"game");
-    makeTree(game, kGame);
+    makeTree(game, tree);
     disc = std::make_unique<TempDisc>();  // an empty folder, the program's path faked in it
     const std::string discFolder = disc->folder();
     const std::wstring name(key.name().begin(), key.name().end()), folder(discFolder.begin(), discFolder.end());
+    DWORD start = GetTickCount();
     const Made made = runMaker(L"--name Game --exe GAME.EXE --reg " + name + L" --dir " + name + L" --shortcut-folder " +
                                name + L" \"" + game + L"\" \"" + folder + L"\"");
     ASSERT_EQ(made.exitCode, 0u);
+    RecordProperty("make_ms", static_cast<int>(GetTickCount() - start));
     // The program reads the description file named after its faked path.
     ASSERT_TRUE(CopyFileA(disc->path("SETUP.INI").c_str(), disc->setupFilePath().c_str(), FALSE));
     copyText(programState.descriptionPath, disc->setupFilePath().c_str());
     ASSERT_TRUE(buildRegistrySubKey());
     const std::string target = disc->folder() + "-installed";
     copyText(programState.installFolder, target.c_str());
+    start = GetTickCount();
     EXPECT_EQ(runDialog(IDD_PROGRESS, progressDialogProc), 0);
-    EXPECT_EQ(readTree(std::wstring(target.begin(), target.end())), kGame);
+    RecordProperty("install_ms", static_cast<int>(GetTickCount() - start));
+    EXPECT_TRUE(readTree(std::wstring(target.begin(), target.end())) == tree);
     char programs[MAX_PATH];
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
     const std::string links = std::string(programs) + "\\" + key.name();
     EXPECT_NE(GetFileAttributesA((links + "\\Game.lnk").c_str()), INVALID_FILE_ATTRIBUTES);
 
     boxes.answer({IDYES});  // delete the save files, and the folder with them
+    start = GetTickCount();
     removeInstalledCopy(backdrop, target.c_str());
+    RecordProperty("uninstall_ms", static_cast<int>(GetTickCount() - start));
     EXPECT_EQ(GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA(links.c_str()), INVALID_FILE_ATTRIBUTES);
     removeFolderTree(target);
