@@ -29,11 +29,11 @@ constexpr wchar_t kNeedsJapaneseCodePageFallback[] =
 }  // namespace
 
 bool requireJapaneseCodePage() {
-    if (GetACP() == 932) return true;
+    if (GetACP() == kTextCodePage) return true;
     // A double-byte text never has more UTF-16 units than bytes.
     wchar_t text[sizeof kNeedsJapaneseCodePage];
     const wchar_t* shown = text;
-    if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, kNeedsJapaneseCodePage, -1, text,
+    if (MultiByteToWideChar(kTextCodePage, MB_ERR_INVALID_CHARS, kNeedsJapaneseCodePage, -1, text,
                             static_cast<int>(std::size(text))) == 0) {
         shown = kNeedsJapaneseCodePageFallback;
     }

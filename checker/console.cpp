@@ -10,9 +10,6 @@
 
 namespace {
 
-// Every text of the program and of the description file is code page 932.
-constexpr UINT kTextCodePage = 932;
-
 void writeBytes(const Report& report, const char* bytes, size_t length) {
     DWORD written = 0;
     // Output that cannot be written has nowhere else to go.
@@ -149,13 +146,8 @@ void printFinding(const Finding& finding, void* context) {
     ++(isError ? report.errors : report.warnings);
 }
 
-void printError(Report& report, const char* check, const char* key, const char* problem) {
-    Finding finding;
-    finding.severity = Severity::error;
-    finding.check = check;
-    copyTextCut(finding.key, key);
-    copyTextCut(finding.problem, problem);
-    printFinding(finding, &report);
+void printError(Report& report, const char* check, const char* key, std::initializer_list<const char*> parts) {
+    printFinding(makeFinding(Severity::error, check, key, parts), &report);
 }
 
 int finishReport(Report& report, bool unusable) {

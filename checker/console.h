@@ -47,7 +47,7 @@ void beginReport(Report& report, const char* folder);
 void printFinding(const Finding& finding, void* context);
 
 // Reports one error of the tool itself in the findings' form.
-void printError(Report& report, const char* check, const char* key, const char* problem);
+void printError(Report& report, const char* check, const char* key, std::initializer_list<const char*> parts);
 
 // Ends the report with its summary; returns the exit code: kExitUnusable when
 // unusable, else by the errors counted.

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr char kSetupProgram[] = "SETUP.EXE";
 // A user may pick a deep parent folder in the browser; paths must fit below
 // one of this many characters too.
 constexpr unsigned kDeepParentLength = 100;
@@ -95,17 +94,7 @@ struct Check {
 
 void report(Check& check, Severity severity, const char* id, const char* key,
             std::initializer_list<const char*> parts) {
-    Finding finding;
-    finding.severity = severity;
-    finding.check = id;
-    copyTextCut(finding.key, key);
-    size_t length = 0;
-    finding.problem[0] = '\0';
-    for (const char* part : parts) {
-        copyTextCut(finding.problem + length, sizeof finding.problem - length, part);
-        length = std::strlen(finding.problem);
-    }
-    check.sink(finding, check.context);
+    check.sink(makeFinding(severity, id, key, parts), check.context);
 }
 
 void error(Check& check, const char* id, const char* key, std::initializer_list<const char*> parts) {
@@ -116,14 +105,6 @@ void warning(Check& check, const char* id, const char* key, std::initializer_lis
     report(check, Severity::warning, id, key, parts);
 }
 
-struct Number {
-    char text[16];
-};
-Number number(unsigned long value) {
-    Number n;
-    wsprintfA(n.text, "%lu", value);
-    return n;
-}
 
 bool holds(const PathSet& paths, const char* relativePath) { return paths.count(relativePath) > 0; }
 
@@ -192,22 +173,22 @@ bool checkKey(Check& check, const char* key, unsigned limit, const char* whenMis
 }
 
 void checkSingleKeys(Check& check) {
-    checkKey(check, "GAME_NAME", sizeof programState.gameName, "SETUP.EXE は初期化に失敗して終わります");
-    checkKey(check, "EXE_NAME", kPathSize, "ゲームを起動できません");
-    checkKey(check, "DEFAULT_DIR", sizeof programState.defaultDirName,
+    checkKey(check, kGameNameKey, sizeof programState.gameName, "SETUP.EXE は初期化に失敗して終わります");
+    checkKey(check, kExeNameKey, kPathSize, "ゲームを起動できません");
+    checkKey(check, kDefaultDirKey, sizeof programState.defaultDirName,
              "インストール先のフォルダ名が「NoData」になります");
-    if (!checkKey(check, "REG_NAME", kLongValue,
+    if (!checkKey(check, kRegNameKey, kLongValue,
                   "インストール済みのゲームが見つからず、実行もアンインストールもできません")) {
         return;
     }
     char regName[kLongValue];
-    readSetupString("REG_NAME", regName);
+    readSetupString(kRegNameKey, regName);
     if (!buildRegistrySubKey()) {
-        error(check, "reg-name", "REG_NAME",
+        error(check, "reg-name", kRegNameKey,
               {"空か ", number(kMaxRegName).text,
                " バイトを超えるため、SETUP.EXE は無いものとして扱います。インストール済みのゲームが見つかりません"});
     } else if (namesSharedRegistryKey(regName)) {
-        error(check, "reg-name-shared", "REG_NAME",
+        error(check, "reg-name-shared", kRegNameKey,
               {"HKEY_CURRENT_USER\\", programState.registrySubKey,
                " はシステムか他のプログラムのキーを指します。アンインストールはこのキーの値をすべて消します"});
     }
@@ -217,21 +198,21 @@ void checkSingleKeys(Check& check) {
 // only when this holds, so that one mistake here is told once.
 void checkSourceFolder(Check& check) {
     char copyDir[kPathSize];
-    readSetupString("COPYDIR", copyDir);
+    readSetupString(kCopyDirKey, copyDir);
     check.sourcesCheckable = false;
     if (!isNoData(copyDir) && copyDir[0] != '\0' && !endsInBackslash(copyDir)) {
-        error(check, "copydir", "COPYDIR",
+        error(check, "copydir", kCopyDirKey,
               {"「\\」で終わっていません。ファイル名がそのまま続き (", copyDir,
                "GAME.EXE のように)、どのファイルも見つかりません"});
     } else if (!getSourceFolderOf(check.programFolder, check.sourceFolder)) {
-        error(check, "copydir", "COPYDIR", {"コピー元フォルダのパスが 259 文字を超えます"});
+        error(check, "copydir", kCopyDirKey, {"コピー元フォルダのパスが ", kLongestPath.text, " 文字を超えます"});
     } else if (!isFolder(check.sourceFolder)) {
-        error(check, "copydir", "COPYDIR", {"コピー元フォルダ ", copyDir, " がディスクにありません"});
+        error(check, "copydir", kCopyDirKey, {"コピー元フォルダ ", copyDir, " がディスクにありません"});
     } else {
         check.sourcesCheckable = true;
         char onDisc[kPathSize];
         if (!spelledAsListed(check.sourceFolder, std::strlen(check.programFolder), onDisc)) {
-            warning(check, "case-mismatch", "COPYDIR", {"ディスク上の名前は ", onDisc, " で、大文字と小文字が違います"});
+            warning(check, "case-mismatch", kCopyDirKey, {"ディスク上の名前は ", onDisc, " で、大文字と小文字が違います"});
         }
     }
 }
@@ -279,7 +260,7 @@ bool isCloseTo(const char* typedKey, const std::string& known) {
 
 // The known key that key is a slip of, or false.
 bool suggestKey(const char* key, char (&suggestion)[kKeySize]) {
-    for (const char* single : {"GAME_NAME", "EXE_NAME", "DEFAULT_DIR", "REG_NAME", "COPYDIR", "DXOPTION"}) {
+    for (const char* single : kSingleKeys) {
         if (isCloseTo(key, single)) return copyText(suggestion, single);
     }
     const char* digits = key + std::strlen(key);
@@ -299,7 +280,6 @@ bool suggestKey(const char* key, char (&suggestion)[kKeySize]) {
 
 void scanKey(const char* key, void* context) {
     auto& check = *static_cast<Check*>(context);
-    constexpr const char* kSingleKeys[] = {"GAME_NAME", "EXE_NAME", "DEFAULT_DIR", "REG_NAME", "COPYDIR", "DXOPTION"};
     for (const char* single : kSingleKeys) {
         if (lstrcmpiA(key, single) == 0) return;
     }
@@ -428,7 +408,7 @@ void checkSourceUse(Check& check, const char* key, const char* relative, const c
 void checkSourceFile(Check& check, const CopyEntry& entry, const char* key, unsigned copyDirFolders,
                      const char* destination) {
     if (entry.sourcePath == nullptr) {
-        error(check, "source-too-long", key, {"コピー元のパスが 259 文字を超えます"});
+        error(check, "source-too-long", key, {"コピー元のパスが ", kLongestPath.text, " 文字を超えます"});
         return;
     }
     const char* relative = entry.sourcePath + std::strlen(check.programFolder);
@@ -543,7 +523,7 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
     } else if (isMarker || !wasUnderFailedMarker) {
         // A file below a failed subfolder fails with it; a marker stands on its own.
         error(check, "target-too-long", key,
-              {"コピー先のパスが 259 文字を超えます (インストール先 ", walk.installFolder, ")"});
+              {"コピー先のパスが ", kLongestPath.text, " 文字を超えます (インストール先 ", walk.installFolder, ")"});
         check.entriesWithoutTarget.push_back(entry.index);
     }
     return true;
@@ -564,7 +544,7 @@ bool checkDeepCopyEntry(const CopyEntry& entry, void* context) {
         formatNumberedKey(NumberedKey::copyFile, entry.index, key);
         error(walk.check, "target-too-long", key,
               {number(kDeepParentLength).text,
-               " 文字のフォルダの下にインストールすると、コピー先のパスが 259 文字を超えます"});
+               " 文字のフォルダの下にインストールすると、コピー先のパスが ", kLongestPath.text, " 文字を超えます"});
     }
     return true;
 }
@@ -578,20 +558,12 @@ void reportIsoNames(Check& check) {
         shown += (i > 0 ? "、" : "") + check.isoNames[i];
     }
     if (check.isoNames.size() > kIsoNamesShown) shown += " ほか";
-    Finding finding;
-    finding.severity = Severity::warning;
-    finding.check = "iso-name";
-    copyText(finding.key, "COPYFILE_*");
     const Number count = number(static_cast<unsigned long>(check.isoNames.size()));
-    const char* parts[] = {count.text,
-                           " 個の名前が大文字の 8.3 形式ではありません。Joliet か Rock Ridge の名前のあるディスク "
-                           "(make-iso.sh が書くもの) でだけ、その名前のまま残ります: ",
-                           shown.c_str()};
-    finding.problem[0] = '\0';
-    for (const char* part : parts) {
-        const size_t length = std::strlen(finding.problem);
-        copyTextCut(finding.problem + length, sizeof finding.problem - length, part);
-    }
+    Finding finding = makeFinding(Severity::warning, "iso-name", "COPYFILE_*",
+                                  {count.text,
+                                   " 個の名前が大文字の 8.3 形式ではありません。Joliet か Rock Ridge の名前のあるディスク "
+                                   "(make-iso.sh が書くもの) でだけ、その名前のまま残ります: ",
+                                   shown.c_str()});
     finding.names = &check.isoNames;
     check.sink(finding, check.context);
 }
@@ -610,12 +582,12 @@ unsigned copyListEnd(unsigned afterLastEntry) {
 
 void checkCopyList(Check& check) {
     char copyDir[kPathSize];
-    readSetupString("COPYDIR", copyDir);
+    readSetupString(kCopyDirKey, copyDir);
     unsigned copyDirFolders = 0;
     if (check.sourcesCheckable && !isNoData(copyDir)) {
         copyDirFolders = checkIsoNames(check, copyDir, false);
         if (copyDirFolders > kIsoFoldersBelowRoot) {
-            warning(check, "iso-depth", "COPYDIR",
+            warning(check, "iso-depth", kCopyDirKey,
                     {copyDir, " はルートから ", number(copyDirFolders).text,
                      " 段下にあり、ISO 9660 の 8 段 (ルートを含む) を超えます"});
         }
@@ -644,45 +616,45 @@ void checkCopyList(Check& check) {
 }
 
 void checkInstallFolders(Check& check) {
-    readSetupString("DEFAULT_DIR", check.defaultDirName);
+    readSetupString(kDefaultDirKey, check.defaultDirName);
     char deepParent[kDeepParentLength + 1] = "C:\\";
     std::memset(deepParent + 3, 'D', kDeepParentLength - 3);
     deepParent[kDeepParentLength] = '\0';
     if (!isPlainName(check.defaultDirName)) {
-        error(check, "default-dir", "DEFAULT_DIR",
+        error(check, "default-dir", kDefaultDirKey,
               {"1 つのフォルダ名ではないため (空、「.」「..」、「\\」「/」「:」、デバイス名、使えない文字、末尾の「.」か空白)、"
                "SETUP.EXE はインストール先を空にし、インストールできません"});
         check.installFolder[0] = '\0';
         check.deepInstallFolder[0] = '\0';
     } else if (!composeDefaultInstallFolder(check.defaultDirName, check.installFolder)) {
-        error(check, "install-folder-too-long", "DEFAULT_DIR", {"既定のインストール先が 259 文字を超えます"});
+        error(check, "install-folder-too-long", kDefaultDirKey, {"既定のインストール先が ", kLongestPath.text, " 文字を超えます"});
         check.deepInstallFolder[0] = '\0';
     } else if (!composeInstallFolder(deepParent, check.defaultDirName, check.deepInstallFolder)) {
-        error(check, "install-folder-too-long", "DEFAULT_DIR",
-              {number(kDeepParentLength).text, " 文字のフォルダの下に作るインストール先が 259 文字を超えます"});
+        error(check, "install-folder-too-long", kDefaultDirKey,
+              {number(kDeepParentLength).text, " 文字のフォルダの下に作るインストール先が ", kLongestPath.text, " 文字を超えます"});
     }
 }
 
 void checkGameProgram(Check& check) {
     char exeName[kPathSize];
-    readSetupString("EXE_NAME", exeName);
+    readSetupString(kExeNameKey, exeName);
     if (isNoData(exeName)) return;
     // The game is started with its path as the application name: the system
     // neither adds ".EXE" nor splits arguments off at a blank.
     const char* blank = std::strchr(exeName, ' ');
     const char* extension = std::strrchr(lastPathComponent(exeName), '.');
     if (blank != nullptr && blank[std::strspn(blank, " ")] != '\0') {
-        warning(check, "exe-arguments", "EXE_NAME",
+        warning(check, "exe-arguments", kExeNameKey,
                 {"空白の後に続きがありますが、引数としては渡されず、名前の一部としてそのまま起動されます"});
         return;
     }
     if (extension == nullptr || extension[1] == '\0') {
-        warning(check, "exe-extension", "EXE_NAME", {"拡張子がありません。「.EXE」は補われず、起動できません"});
+        warning(check, "exe-extension", kExeNameKey, {"拡張子がありません。「.EXE」は補われず、起動できません"});
         return;
     }
     if (check.installFolder[0] == '\0') return;
     if (!holds(check.installedFiles, exeName)) {
-        error(check, "exe-not-installed", "EXE_NAME", {exeName, " はコピー一覧がインストールするファイルにありません"});
+        error(check, "exe-not-installed", kExeNameKey, {exeName, " はコピー一覧がインストールするファイルにありません"});
     }
 }
 
@@ -691,7 +663,8 @@ void checkGameProgram(Check& check) {
 struct ShortcutWalk {
     Check& check;
     char programsFolder[kPathSize];
-    char uninstalledFolder[kPathSize];  // SHORTCATDIR_01: the only folder the uninstaller removes
+    char uninstalledKey[kKeySize];      // SHORTCATDIR_01
+    char uninstalledFolder[kPathSize];  // its value: the only folder the uninstaller removes
     unsigned groups;
 };
 
@@ -701,23 +674,24 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
     walk.groups = group.index + 1;
     char folderKey[kKeySize];
     formatNumberedKey(NumberedKey::shortcutFolder, group.index, folderKey);
-    if (!isAcceptableRelativePath(group.folder)) {
-        error(check, "shortcut-folder", folderKey,
-              {"SETUP.EXE はこのフォルダを拒み、このショートカットを作りません (空、「.」「..」、ドライブ、デバイス名、"
-               "使えない文字、末尾の「.」か空白、先頭・末尾・二重の「\\」)"});
-        return true;
-    }
-    char nameKey[kKeySize];
-    formatNumberedKey(NumberedKey::shortcutName, group.index, nameKey);
-    if (!isPlainName(group.name)) {
-        error(check, "shortcut-name", nameKey,
-              {"1 つのファイル名ではないため (「\\」「/」「:」、「.」「..」、デバイス名、使えない文字、末尾の「.」か空白)、"
-               "SETUP.EXE はこのショートカットを作りません"});
+    if (!isAcceptedShortcutGroup(group)) {
+        // Which of the two the rule refuses.
+        char nameKey[kKeySize];
+        formatNumberedKey(NumberedKey::shortcutName, group.index, nameKey);
+        if (!isAcceptableRelativePath(group.folder)) {
+            error(check, "shortcut-folder", folderKey,
+                  {"SETUP.EXE はこのフォルダを拒み、このショートカットを作りません (空、「.」「..」、ドライブ、デバイス名、"
+                   "使えない文字、末尾の「.」か空白、先頭・末尾・二重の「\\」)"});
+        } else {
+            error(check, "shortcut-name", nameKey,
+                  {"1 つのファイル名ではないため (「\\」「/」「:」、「.」「..」、デバイス名、使えない文字、末尾の「.」か空白)、"
+                   "SETUP.EXE はこのショートカットを作りません"});
+        }
         return true;
     }
     if (!isNoData(walk.uninstalledFolder) && lstrcmpiA(group.folder, walk.uninstalledFolder) != 0) {
         warning(check, "uninstall-folder-differs", folderKey,
-                {"SHORTCATDIR_01 と違うフォルダです。アンインストールしてもこのフォルダは残ります"});
+                {walk.uninstalledKey, " と違うフォルダです。アンインストールしてもこのフォルダは残ります"});
     }
     if (check.installFolder[0] == '\0') return true;
 
@@ -726,7 +700,7 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
     ShortcutPaths paths;
     if (!composeShortcutPaths(group, walk.programsFolder, check.installFolder, paths)) {
         error(check, "shortcut-too-long", key,
-              {"ショートカットのパスが 259 文字を超えるため作られません (このコンピュータのプログラムフォルダ、インストール先 ",
+              {"ショートカットのパスが ", kLongestPath.text, " 文字を超えるため作られません (このコンピュータのプログラムフォルダ、インストール先 ",
                check.installFolder, ")"});
         return true;
     }
@@ -735,7 +709,7 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
         !composeShortcutPaths(group, walk.programsFolder, check.deepInstallFolder, deepPaths)) {
         error(check, "shortcut-too-long", key,
               {number(kDeepParentLength).text,
-               " 文字のフォルダの下にインストールすると、ショートカットのパスが 259 文字を超えて作られません"});
+               " 文字のフォルダの下にインストールすると、ショートカットのパスが ", kLongestPath.text, " 文字を超えて作られません"});
     }
     const size_t folderLength = std::strlen(check.installFolder) + 1;
     if (!holds(check.installedFiles, paths.target + folderLength)) {
@@ -752,16 +726,15 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
 }
 
 void checkShortcuts(Check& check) {
-    ShortcutWalk walk = {check, "", "", 0};
+    ShortcutWalk walk = {check, "", "", "", 0};
     // The links' length is judged by this computer's Programs folder.
     if (!SHGetSpecialFolderPathA(nullptr, walk.programsFolder, CSIDL_PROGRAMS, FALSE)) walk.programsFolder[0] = '\0';
-    char key[kKeySize];
-    formatNumberedKey(NumberedKey::shortcutFolder, 1, key);
-    readSetupString(key, walk.uninstalledFolder);
+    formatNumberedKey(NumberedKey::shortcutFolder, 1, walk.uninstalledKey);
+    readSetupString(walk.uninstalledKey, walk.uninstalledFolder);
     walkShortcutList(checkShortcut, &walk);
     check.shortcutEnd = walk.groups;
     if (walk.groups > 0 && isNoData(walk.uninstalledFolder)) {
-        error(check, "uninstall-folder", key,
+        error(check, "uninstall-folder", walk.uninstalledKey,
               {"ありません。アンインストールはこのキーのフォルダしか消さないため、ショートカットのフォルダが残ります"});
     }
 }
@@ -784,7 +757,11 @@ void checkCopyListEnd(Check& check) {
     } else if (check.firstEntryKind != CopyEntryKind::file) {
         why = "フォルダの指定です。最初の項目がインストール先に直接コピーするファイルでないと、インストール済みのゲームが見つかりません";
     }
-    if (why != nullptr) error(check, "first-entry", "COPYFILE_000", {why});
+    if (why != nullptr) {
+        char key[kKeySize];
+        formatNumberedKey(NumberedKey::copyFile, 0, key);
+        error(check, "first-entry", key, {why});
+    }
 }
 
 // After the key scan: the group that ends the shortcut list, when it holds
@@ -829,9 +806,9 @@ bool isThe32BitProgram(const char* path, bool dll) {
 
 void checkPrograms(Check& check) {
     if (!PathFileExistsA(check.programPath)) {
-        error(check, "setup-exe", kSetupProgram, {"ありません"});
+        error(check, "setup-exe", kSetupProgramName, {"ありません"});
     } else if (!isThe32BitProgram(check.programPath, false)) {
-        error(check, "setup-exe", kSetupProgram, {"32 ビットの Windows プログラム (PE32, i386) ではありません"});
+        error(check, "setup-exe", kSetupProgramName, {"32 ビットの Windows プログラム (PE32, i386) ではありません"});
     }
 
     // Bound when SETUP.EXE loads, whatever DXOPTION says.
@@ -848,10 +825,10 @@ void checkPrograms(Check& check) {
     }
 
     char setupProgram[kPathSize];
-    if (readSetupInt("DXOPTION") == 1 && check.sourcesCheckable &&
+    if (readSetupInt(kDxOptionKey) == 1 && check.sourcesCheckable &&
         joinText(setupProgram, {check.sourceFolder, kDxSetupProgram}) && !PathFileExistsA(setupProgram)) {
         const char* folder = check.sourceFolder + std::strlen(check.programFolder);
-        error(check, "dxsetup", "DXOPTION",
+        error(check, "dxsetup", kDxOptionKey,
               {"1 ですが、コピー元フォルダ ", folder[0] != '\0' ? folder : "(SETUP.EXE と同じフォルダ)", " に ",
                kDxSetupProgram, " がありません"});
     }
@@ -884,7 +861,7 @@ void checkSplashFiles(Check& check) {
 // Whether the folder and its SETUP.INI can be read; says why not.
 bool openDisc(Check& check, const char* discFolder) {
     if (!isFolder(discFolder) ||
-        !joinText(check.programPath, {discFolder, endsInBackslash(discFolder) ? "" : "\\", kSetupProgram}) ||
+        !joinText(check.programPath, {discFolder, endsInBackslash(discFolder) ? "" : "\\", kSetupProgramName}) ||
         !getProgramFolderOf(check.programPath, check.programFolder)) {
         error(check, "unreadable", discFolder, {"フォルダを読めません"});
         return false;
@@ -1007,3 +984,24 @@ DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context) {
     checkSplashFiles(check);
     return DiscVerdict::checked;
 }
+
+Finding makeFinding(Severity severity, const char* check, const char* key, std::initializer_list<const char*> parts) {
+    Finding finding;
+    finding.severity = severity;
+    finding.check = check;
+    copyTextCut(finding.key, key);
+    finding.problem[0] = '\0';
+    for (const char* part : parts) {
+        const size_t length = std::strlen(finding.problem);
+        copyTextCut(finding.problem + length, sizeof finding.problem - length, part);
+    }
+    return finding;
+}
+
+Number number(unsigned long value) {
+    Number n;
+    wsprintfA(n.text, "%lu", value);
+    return n;
+}
+
+const Number kLongestPath = number(kPathSize - 1);

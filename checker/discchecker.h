@@ -2,6 +2,7 @@
 // and reports every mistake a user would otherwise meet only while installing.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,18 @@ struct Finding {
     // A summary's every name, where the problem names only the first few; or nullptr.
     const std::vector<std::string>* names = nullptr;
 };
+
+// The one way a finding is made: its problem is the parts one after another,
+// cut at a character boundary where they do not fit.
+Finding makeFinding(Severity severity, const char* check, const char* key, std::initializer_list<const char*> parts);
+
+// A number as the findings' texts write it.
+struct Number {
+    char text[16];
+};
+Number number(unsigned long value);
+// The longest path the program composes, kPathSize - 1 bytes, as the texts name it.
+extern const Number kLongestPath;
 
 using FindingSink = void (*)(const Finding& finding, void* context);
 

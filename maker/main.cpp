@@ -17,6 +17,7 @@
 #include "maker/maker.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/safefolder.h"
+#include "setupdata/setupnames.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -101,9 +102,7 @@ struct Problems {
 };
 
 void problem(Problems& problems, const char* key, std::initializer_list<const char*> parts) {
-    char text[1024];
-    joinText(text, parts);
-    printError(problems.report, "argument", key, text);
+    printError(problems.report, "argument", key, parts);
     problems.any = true;
 }
 
@@ -279,7 +278,7 @@ int main() {
     static MakerOptions options;
     Problems problems = {report, false};
     // The program's calls read every name in the ANSI code page.
-    if (GetACP() != 932) {
+    if (GetACP() != kTextCodePage) {
         problem(problems, "ANSI", {"コードページが 932 ではありません。日本語のロケールで実行してください"});
         return finishReport(report, true);
     }
@@ -299,11 +298,12 @@ int main() {
         wchar_t* slash = length > 0 && length < kPathSize ? std::wcsrchr(options.programFolder, L'\\') : nullptr;
         if (slash != nullptr) *slash = L'\0';
     }
-    for (const wchar_t* program : {L"\\SETUP.EXE", L"\\DSETUP.dll"}) {
-        if (GetFileAttributesW((std::wstring(options.programFolder) + program).c_str()) == INVALID_FILE_ATTRIBUTES) {
-            char name[32];
-            toAnsiText(program + 1, name);
-            problem(problems, "--program", {name, " がありません"});
+    const struct { const char* name; const wchar_t* wide; } programs[] = {
+        {kSetupProgramName, kSetupProgramNameW.text}, {kDsetupLibrary, kDsetupLibraryW.text}};
+    for (const auto& program : programs) {
+        const std::wstring path = std::wstring(options.programFolder) + L"\\" + program.wide;
+        if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            problem(problems, "--program", {program.name, " がありません"});
         }
     }
     if (a.directx != nullptr) takeFolder(problems, "--directx", a.directx, options.directxFolder, true);
@@ -320,8 +320,7 @@ int main() {
         // What the system does not list (a dangling link under Wine), told by the caller.
         char shown[kPathSize];
         if (!toAnsiText(unlisted, shown)) copyText(shown, "?");
-        printError(report, "not-a-file", shown,
-                   "普通のファイルとして開けない (行き先の無いリンク、装置など) ため、ディスクに入れません");
+        printError(report, "not-a-file", shown, {kNotAFile});
     }
     const int exe = haveGame ? takeInstalledFile(problems, "--exe", a.exe, game) : -1;
     if (exe >= 0) copyText(options.exeName, game[static_cast<size_t>(exe)].name);
@@ -346,9 +345,11 @@ int main() {
             problem(problems, "--directx", {"フォルダを読めないか、ディスクに入れられない名前があります"});
         }
     }
-    char key[kPathSize];
-    const char* why = problems.any ? nullptr : layoutProblem(options, game, directx, key);
-    if (why != nullptr) problem(problems, key, {why});
+    Finding layout;
+    if (!problems.any && layoutProblem(options, game, directx, layout)) {
+        printFinding(layout, &report);
+        problems.any = true;
+    }
     LocalFree(argv);
     if (problems.any) return finishReport(report, true);
 

@@ -8,6 +8,7 @@
 #include "checker/console.h"
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
+#include "setupdata/setupnames.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -36,18 +37,14 @@ void copyWide(wchar_t (&dest)[N], const wchar_t* src) {
     lstrcpynW(dest, src, static_cast<int>(N));
 }
 
-void report(FindingSink sink, void* context, const char* check, const char* key, const char* problem) {
-    Finding finding;
-    finding.severity = Severity::error;
-    finding.check = check;
-    copyTextCut(finding.key, key);
-    copyTextCut(finding.problem, problem);
-    sink(finding, context);
+void report(FindingSink sink, void* context, const char* check, const char* key,
+            std::initializer_list<const char*> parts) {
+    sink(makeFinding(Severity::error, check, key, parts), context);
 }
 
 // A name that cannot be had in code page 932 is shown with "?" for what it lacks.
 void shownName(const wchar_t* name, char (&shown)[kPathSize]) {
-    if (WideCharToMultiByte(932, 0, name, -1, shown, kPathSize, "?", nullptr) == 0) copyText(shown, "?");
+    if (WideCharToMultiByte(kTextCodePage, 0, name, -1, shown, kPathSize, "?", nullptr) == 0) copyText(shown, "?");
 }
 
 // Whether path lies below folder, in any case.
@@ -224,11 +221,11 @@ bool writeSetupFile(const wchar_t* path, const MakerOptions& options, const std:
     IniWriter ini = {CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr), true};
     if (ini.file == INVALID_HANDLE_VALUE) return false;
     writeLine(ini, {"[InstallInfo]\r\n"});
-    writeLine(ini, {"GAME_NAME=", options.gameName, "\r\n"});
-    writeLine(ini, {"EXE_NAME=", options.exeName, "\r\n"});
-    writeLine(ini, {"DEFAULT_DIR=", options.defaultDir, "\r\n"});
-    writeLine(ini, {"REG_NAME=", options.regName, "\r\n"});
-    writeLine(ini, {"COPYDIR=", kCopyDir, "\r\n"});
+    writeLine(ini, {kGameNameKey, "=", options.gameName, "\r\n"});
+    writeLine(ini, {kExeNameKey, "=", options.exeName, "\r\n"});
+    writeLine(ini, {kDefaultDirKey, "=", options.defaultDir, "\r\n"});
+    writeLine(ini, {kRegNameKey, "=", options.regName, "\r\n"});
+    writeLine(ini, {kCopyDirKey, "=", kCopyDir, "\r\n"});
     for (size_t i = 0; i < list.size(); ++i) writeNumbered(ini, NumberedKey::copyFile, static_cast<unsigned>(i), list[i].value);
     // The uninstaller takes the shortcut folder from group 01 only: a single
     // shortcut is written as both groups, which make the same link.
@@ -252,7 +249,7 @@ bool writeSetupFile(const wchar_t* path, const MakerOptions& options, const std:
             writeNumbered(ini, NumberedKey::shortcutIconNumber, index, number);
         }
     }
-    if (options.directxFolder[0] != L'\0') writeLine(ini, {"DXOPTION=1\r\n"});
+    if (options.directxFolder[0] != L'\0') writeLine(ini, {kDxOptionKey, "=1\r\n"});
     return CloseHandle(ini.file) && ini.ok;
 }
 
@@ -260,13 +257,13 @@ bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& ga
                     const std::vector<TreeItem>& directx, const std::vector<ListEntry>& list,
                     wchar_t (&failedPath)[kPathSize]) {
     const wchar_t* disc = options.discFolder;
-    for (const wchar_t* program : {L"SETUP.EXE", L"DSETUP.dll"}) {
+    for (const wchar_t* program : {kSetupProgramNameW.text, kDsetupLibraryW.text}) {
         wchar_t from[kPathSize];
         if (!joinWide(from, {options.programFolder, L"\\", program}) || !copyInto(from, disc, program, failedPath))
             return false;
     }
     wchar_t path[kPathSize];
-    if (!joinWide(path, {disc, L"\\SETUP.INI"}) || !writeSetupFile(path, options, list)) {
+    if (!joinWide(path, {disc, L"\\", kDescriptionFileNameW.text}) || !writeSetupFile(path, options, list)) {
         copyWide(failedPath, path);
         return false;
     }
@@ -306,12 +303,6 @@ bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& ga
 
 }  // namespace
 
-const char kTooManyFiles[] =
-    "ファイルが 10000 個を超えます。SETUP.EXE はコピー一覧を項目ごとに説明ファイルから探すため、"
-    "これより長い一覧ではインストールが遅くなりすぎます。ファイルをまとめてください";
-const char kTooManyFolders[] =
-    "フォルダが 65535 個を超えます。ISO 9660 のディスクはこれより多いフォルダを持てません";
-
 bool survivesAsValue(const char* value) {
     const size_t length = std::strlen(value);
     if (length == 0) return true;
@@ -346,7 +337,7 @@ TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink
                             : INVALID_HANDLE_VALUE;
         if (search == INVALID_HANDLE_VALUE) {
             if (folder < 0) return TreeRead::unreadable;
-            report(sink, context, "unreadable", parentName, "フォルダを読めないため、中身をディスクに入れません");
+            report(sink, context, "unreadable", parentName, {"フォルダを読めないため、中身をディスクに入れません"});
             continue;
         }
         do {
@@ -367,24 +358,34 @@ TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink
                 joinWide(shownPath, {parentPath, wideSeparator, found.cFileName});
                 shownName(shownPath, shown);
                 report(sink, context, "name-code-page", shown,
-                       "コードページ 932 で表せない文字を含むため、ディスクに入れません (フォルダなら中身も)");
+                       {"コードページ 932 で表せない文字を含むため、ディスクに入れません (フォルダなら中身も)"});
             } else if (!isPlainName(name) || !survivesAsValue(name) || name[std::strlen(name) - 1] == '.') {
                 joinText(shown, {parentName, separator, name});
                 report(sink, context, "name-refused", shown,
-                       "SETUP.EXE が拒む名前 (装置名、使えない文字、前後の空白や点、引用符で囲まれた名前) のため、ディスクに入れません");
+                       {"SETUP.EXE が拒む名前 (装置名、使えない文字、前後の空白や点、引用符で囲まれた名前) のため、"
+                        "ディスクに入れません"});
             } else if (!fits || !entryFits) {
                 joinText(shown, {parentName, separator, name});
+                // An entry is the path after one backslash, within a path's bytes.
                 report(sink, context, "path-too-long", shown,
-                       "インストール先からのパスが 258 バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません");
+                       {"インストール先からのパスが ", number(kPathSize - 2).text,
+                        " バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません"});
             } else if (!item.folder && (item.size == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) &&
                        !isCopyableFile(root, item.path)) {
                 // A pipe, a device and a link (on Windows) are listed with no size.
-                report(sink, context, "not-a-file", item.name,
-                       "普通のファイルとして開けない (行き先の無いリンク、装置など) ため、ディスクに入れません");
+                report(sink, context, "not-a-file", item.name, {kNotAFile});
             } else if (item.folder ? ++folders > kMaxTreeFolders : ++files > kMaxTreeFiles) {
                 FindClose(search);
-                report(sink, context, item.folder ? "folder-limit" : "file-limit", "GAME_FOLDER",
-                       item.folder ? kTooManyFolders : kTooManyFiles);
+                if (item.folder) {
+                    report(sink, context, "folder-limit", "GAME_FOLDER",
+                           {"フォルダが ", number(kMaxTreeFolders).text,
+                            " 個を超えます。ISO 9660 のディスクはこれより多いフォルダを持てません"});
+                } else {
+                    report(sink, context, "file-limit", "GAME_FOLDER",
+                           {"ファイルが ", number(kMaxTreeFiles).text,
+                            " 個を超えます。SETUP.EXE はコピー一覧を項目ごとに説明ファイルから探すため、"
+                            "これより長い一覧ではインストールが遅くなりすぎます。ファイルをまとめてください"});
+                }
                 return TreeRead::tooLarge;
             } else {
                 items.push_back(item);
@@ -423,39 +424,45 @@ std::vector<ListEntry> planCopyList(const std::vector<TreeItem>& items, int firs
     return list;
 }
 
-const char* layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game,
-                          const std::vector<TreeItem>& directx, char (&key)[kPathSize]) {
+const char kNotAFile[] = "普通のファイルとして開けない (行き先の無いリンク、装置など) ため、ディスクに入れません";
+
+bool layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game,
+                   const std::vector<TreeItem>& directx, Finding& problem) {
     // SETUP.EXE and the checker name every source in the ANSI code page.
     wchar_t source[kPathSize];
     char sourceAnsi[kPathSize];
     if (!joinWide(source, {options.discFolder, L"\\", kSourceFolder, L"\\"}) || !toAnsiText(source, sourceAnsi)) {
-        copyText(key, "DISC_FOLDER");
-        return "ディスクのフォルダのパスが長すぎるか、コードページ 932 で表せません";
+        problem = makeFinding(Severity::error, "argument", "DISC_FOLDER",
+                              {"ディスクのフォルダのパスが長すぎるか、コードページ 932 で表せません"});
+        return true;
     }
     for (const TreeItem& item : game) {
         char path[kPathSize];
         if (!item.folder && !joinText(path, {sourceAnsi, sourceName(item)})) {
-            copyText(key, item.name);
-            return "ディスク上のパスが 259 バイトを超えます。ディスクのフォルダを浅くしてください";
+            problem = makeFinding(Severity::error, "argument", item.name,
+                                  {"ディスク上のパスが ", kLongestPath.text, " バイトを超えます。ディスクのフォルダを浅くしてください"});
+            return true;
         }
     }
     for (const TreeItem& extra : directx) {
         char path[kPathSize];
         if (!joinText(path, {sourceAnsi, extra.name})) {
-            copyText(key, extra.name);
-            return "DirectX のファイルのディスク上のパスが 259 バイトを超えます";
+            problem = makeFinding(Severity::error, "argument", extra.name,
+                                  {"DirectX のファイルのディスク上のパスが ", kLongestPath.text, " バイトを超えます"});
+            return true;
         }
         // The runtime's files lie in the source folder beside the game's.
         for (const TreeItem& item : game) {
             const char* onDisc = sourceName(item);
             if (!item.folder && ((!extra.folder && lstrcmpiA(onDisc, extra.name) == 0) ||
                                  (!extra.folder && isBelow(onDisc, extra.name)) || isBelow(extra.name, onDisc))) {
-                copyText(key, extra.name);
-                return "DirectX のファイルがゲームのファイルとコピー元フォルダで重なります";
+                problem = makeFinding(Severity::error, "argument", extra.name,
+                                      {"DirectX のファイルがゲームのファイルとコピー元フォルダで重なります"});
+                return true;
             }
         }
     }
-    return nullptr;
+    return false;
 }
 
 bool writeDisc(const MakerOptions& options, const std::vector<TreeItem>& game, const std::vector<TreeItem>& directx,

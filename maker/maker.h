@@ -79,11 +79,13 @@ const char* sourceName(const TreeItem& item);
 // The copy list for the tree, first the file that marks an installed copy.
 std::vector<ListEntry> planCopyList(const std::vector<TreeItem>& items, int firstFile);
 
-// The problem (code page 932) that keeps the layout from being written
-// (a source path that does not fit, a runtime file colliding with a game
-// file), or nullptr; key gets what it concerns.
-const char* layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game,
-                          const std::vector<TreeItem>& directx, char (&key)[kPathSize]);
+// Whether something keeps the layout from being written (a source path that
+// does not fit, a runtime file colliding with a game file); problem says what.
+bool layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game,
+                   const std::vector<TreeItem>& directx, Finding& problem);
+
+// Why a file the game folder holds cannot go on the disc as a file.
+extern const char kNotAFile[];
 
 // Writes the disc. On failure removes everything it wrote (and the disc folder
 // when it made it), sets failedPath and returns false.

@@ -52,5 +52,21 @@ constexpr char kDescriptionFileName[] = "SETUP.INI";
 // setup program that the sample disc's stand-in runs from the source folder.
 constexpr char kDsetupLibrary[] = "DSETUP.dll";
 constexpr char kDxSetupProgram[] = "DXSETUP.EXE";
+
+// The same names for the disc tools, which name files with the wide calls.
+template <size_t N>
+struct WideName {
+    wchar_t text[N];
+};
+template <size_t N>
+constexpr WideName<N> widen(const char (&name)[N]) {
+    WideName<N> wide = {};
+    for (size_t i = 0; i < N; ++i) wide.text[i] = static_cast<wchar_t>(name[i]);  // ASCII names only
+    return wide;
+}
+constexpr auto kSetupProgramNameW = widen(kSetupProgramName);
+constexpr auto kDescriptionFileNameW = widen(kDescriptionFileName);
+constexpr auto kDsetupLibraryW = widen(kDsetupLibrary);
+
 constexpr WORD kDsetupGetVersionOrdinal = 11;
 constexpr WORD kDsetupRunOrdinal = 5;

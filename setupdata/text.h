@@ -7,6 +7,8 @@
 #include <initializer_list>
 
 constexpr int kPathSize = 260;  // a path with its terminator
+// The code page of every text the program shows and every description file.
+constexpr unsigned kTextCodePage = 932;
 // A folder read whole (DEFAULT_DIR, the Windows directory): a byte to spare.
 constexpr int kFolderSize = 261;
 // A path composed from a folder and a given tail before the platform judges
