@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "checker/discchecker.h"
-#include "tests/bench/fixtures.h"
+#include "tests/harness/fixtures.h"
 
 // The shipped disc's own check, the exit codes and the text and JSON forms are
 // checked on SETUPCHK.EXE itself by checker_cli.py.

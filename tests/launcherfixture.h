@@ -10,9 +10,9 @@
 #include "app/launcher.h"
 #include "res/resource.h"
 #include "setupdata/text.h"
-#include "tests/bench/dialogs.h"
-#include "tests/bench/fixtures.h"
-#include "tests/bench/messagebox.h"
+#include "tests/harness/dialogs.h"
+#include "tests/harness/fixtures.h"
+#include "tests/harness/messagebox.h"
 
 struct LauncherTest : ::testing::Test {
     void SetUp() override {

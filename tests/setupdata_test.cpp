@@ -5,8 +5,8 @@
 #include "setupdata/installrecord.h"
 #include "setupdata/safefolder.h"
 #include "setupdata/setupfile.h"
-#include "tests/bench/fixtures.h"
-#include "tests/bench/messagebox.h"
+#include "tests/harness/fixtures.h"
+#include "tests/harness/messagebox.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/state.h"
-#include "tests/bench/imports.h"
+#include "tests/harness/imports.h"
 
 // Puts the program state back to all zero, as at the program's start.
 void resetProgramState();

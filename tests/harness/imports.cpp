@@ -1,4 +1,4 @@
-#include "tests/bench/imports.h"
+#include "tests/harness/imports.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/bench/fixtures.h"
+#include "tests/harness/fixtures.h"
 
 #include <gtest/gtest.h>
 

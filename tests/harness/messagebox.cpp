@@ -1,4 +1,4 @@
-#include "tests/bench/messagebox.h"
+#include "tests/harness/messagebox.h"
 
 #include <gtest/gtest.h>
 

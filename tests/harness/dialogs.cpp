@@ -1,4 +1,4 @@
-#include "tests/bench/dialogs.h"
+#include "tests/harness/dialogs.h"
 
 #include <gtest/gtest.h>
 

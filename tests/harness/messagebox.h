@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/bench/imports.h"
+#include "tests/harness/imports.h"
 
 struct RecordedMessageBox {
     HWND owner;
