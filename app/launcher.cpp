@@ -8,7 +8,7 @@
 #include "install/folderdialog.h"
 #include "launch/rungame.h"
 #include "setupdata/installrecord.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 #include "uninstall/uninstall.h"

@@ -15,7 +15,7 @@
 
 #include "res/resource.h"
 #include "setupdata/installrecord.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "setupdata/shortcutpaths.h"
 #include "app/state.h"
 #include "setupdata/installrecord.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 

@@ -5,7 +5,7 @@
 #include "app/state.h"
 #include "install/directsound.h"
 #include "install/shortcuts.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 

@@ -8,7 +8,7 @@
 #include "res/resource.h"
 #include "app/state.h"
 #include "setupdata/installrecord.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 

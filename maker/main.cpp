@@ -16,7 +16,7 @@
 #include "checker/discchecker.h"
 #include "maker/maker.h"
 #include "setupdata/installrecord.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupnames.h"
 #include "setupdata/text.h"
 

@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "checker/console.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/setupnames.h"
 #include "setupdata/text.h"

@@ -101,14 +101,14 @@ choose_wine_build run
 rm -rf "$shots"
 mkdir -p "$shots"
 insert_disc
-driver=journey.exe
-[ -z "$given" ] || driver=disctour.exe
+driver="build/$wine_build/tests/journey.exe"
+[ -z "$given" ] || driver="build/$wine_build/tour/disctour.exe"
 keep_desktop
 
 # The tour does not take the disc out.
 unset SETUP_TEST_EJECT SETUP_TEST_INSERT
 status=0
-(cd "build/$wine_build/tests" && $WINE64 "$driver" "$from" --shots "$shots") 2>&1 </dev/null | to_utf8 || status=$?
+(cd "$(dirname "$driver")" && $WINE64 "$(basename "$driver")" "$from" --shots "$shots") 2>&1 </dev/null | to_utf8 || status=$?
 if [ $status -ne 0 ]; then
     # A driver that could not even start left no picture of its own.
     compgen -G "$shots/failed-*.png" >/dev/null || import -window root "$shots/failed-tour.png"

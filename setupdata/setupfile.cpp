@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/state.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/text.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "setupdata/shortcutpaths.h"
 
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 
 bool isAcceptedShortcutGroup(const ShortcutEntry& group) {
     return isAcceptableRelativePath(group.folder) && isPlainName(group.name);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "setupdata/installrecord.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "tests/harness/fixtures.h"
 #include "tests/harness/messagebox.h"

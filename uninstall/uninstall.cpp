@@ -7,7 +7,7 @@
 #include "app/state.h"
 #include "res/resource.h"
 #include "setupdata/installrecord.h"
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/shortcutpaths.h"
 #include "setupdata/text.h"

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "tests/e2e/driver.h"
+#include "tour/driver.h"
 
 namespace {
 

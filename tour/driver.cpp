@@ -1,5 +1,5 @@
 // The helpers the drivers share; see driver.h.
-#include "tests/e2e/driver.h"
+#include "tour/driver.h"
 
 #include <cstdio>
 #include <fstream>

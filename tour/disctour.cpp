@@ -29,7 +29,7 @@
 #include "app/state.h"
 #include "res/resource.h"
 #include "setupdata/setupfile.h"
-#include "tests/e2e/driver.h"
+#include "tour/driver.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "setupdata/safefolder.h"
+#include "setupdata/pathrules.h"
 
 #include <cstring>
 

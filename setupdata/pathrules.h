@@ -1,5 +1,7 @@
-// The folder safety rule: where the game may be installed, and from where the
-// uninstaller may delete files.
+// The rules for every name and path that a disc's description file or the
+// install record puts into a path: the folder safety rule (where the game may
+// be installed, and from where the uninstaller may delete files), the plain
+// name and relative path rules, and the copy list's containment rule.
 #pragma once
 
 #include <windows.h>
