@@ -39,10 +39,6 @@ constexpr unsigned kIsoFoldersBelowRoot = 7;
 // Values are read this long to tell a value that the program cuts.
 constexpr unsigned kLongValue = 1024;
 
-struct InstalledPath {
-    char path[kPathSize];  // relative to the install folder
-};
-
 // Paths as the file system compares them: in any case.
 struct Caseless {
     bool operator()(const std::string& a, const std::string& b) const { return lstrcmpiA(a.c_str(), b.c_str()) < 0; }
@@ -104,7 +100,6 @@ void error(Check& check, const char* id, const char* key, std::initializer_list<
 void warning(Check& check, const char* id, const char* key, std::initializer_list<const char*> parts) {
     report(check, Severity::warning, id, key, parts);
 }
-
 
 bool holds(const PathSet& paths, const char* relativePath) { return paths.count(relativePath) > 0; }
 
@@ -446,17 +441,17 @@ struct CopyWalk {
 
 void recordTarget(CopyWalk& walk, const CopyEntry& entry, const char* key) {
     Check& check = walk.check;
-    InstalledPath installed;
-    copyText(installed.path, entry.targetPath + std::strlen(walk.installFolder) + 1);
+    char installed[kPathSize];  // relative to the install folder
+    copyText(installed, entry.targetPath + std::strlen(walk.installFolder) + 1);
     // A marker names the folder it makes.
-    if (entry.kind != CopyEntryKind::file) stripTrailingBackslashes(installed.path);
+    if (entry.kind != CopyEntryKind::file) stripTrailingBackslashes(installed);
     char parent[kPathSize];
-    parentOf(installed.path, parent);
+    parentOf(installed, parent);
     if (parent[0] != '\0' && !holds(check.madeFolders, parent)) {
         error(check, "folder-not-made", key,
               {"コピー先のフォルダ ", parent, " がまだ作られていません。先に「\\", parent, "」の項目が必要です"});
     }
-    (entry.kind == CopyEntryKind::file ? check.installedFiles : check.madeFolders).insert(installed.path);
+    (entry.kind == CopyEntryKind::file ? check.installedFiles : check.madeFolders).insert(installed);
 }
 
 // The walker passes over present but empty entries between two it hands on;

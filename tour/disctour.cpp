@@ -89,16 +89,6 @@ Layout layoutBelow(const std::string& discFolder, const std::string& folder) {
 
 // --- what the disk and the registry hold ----------------------------------------------
 
-// The record's folder; empty when there is none.
-std::string recordedFolder(LSTATUS* status = nullptr) {
-    char value[MAX_PATH] = "";
-    DWORD size = sizeof value;
-    const LSTATUS read =
-        RegGetValueA(HKEY_CURRENT_USER, recordKey.c_str(), "InstallFolder", RRF_RT_REG_SZ, nullptr, value, &size);
-    if (status != nullptr) *status = read;
-    return read == ERROR_SUCCESS ? value : "";
-}
-
 // Everything below folder, each file and folder checked against the layout.
 void compareTree(const std::string& folder, Layout& layout, unsigned& seen) {
     WIN32_FIND_DATAA found;
@@ -231,7 +221,7 @@ std::string install(const std::string& discFolder) {
     expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "ｱﾝｲﾝｽﾄｰﾙ" && IsWindowVisible(GetDlgItem(launcher, IDC_RUN)),
            "the launcher is not in run/uninstall mode");
     LSTATUS status = ERROR_SUCCESS;
-    const std::string recorded = recordedFolder(&status);
+    const std::string recorded = recordedFolder(recordKey, &status);
     expect(recorded == folder, "the record " + recordKey + " holds \"" + recorded + "\" (" + std::to_string(status) + ")");
     Layout layout = layoutBelow(discFolder, folder);
     unsigned seen = 0;
@@ -266,7 +256,7 @@ void uninstall(const std::string& discFolder, const std::string& folder) {
     begin("launcher in install mode after the uninstall");
     HWND launcher = await("launcher", isLauncher);
     expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "インストール", "the launcher is not in install mode");
-    expect(recordedFolder().empty(), "the record is still there");
+    expect(recordedFolder(recordKey).empty(), "the record is still there");
     for (const auto& entry : layoutBelow(discFolder, folder).entries)
         expect(!exists(entry.second.path), entry.second.path + " stays");
     expect(!exists(folder), folder + " stays");
@@ -307,7 +297,7 @@ int main(int argc, char** argv) {
     recordKey = "Software\\" + setupString("REG_NAME");
     expect(!isNoData(gameName.c_str()) && !isNoData(defaultDir.c_str()) && recordKey != "Software\\NoData",
            "GAME_NAME, DEFAULT_DIR or REG_NAME is missing");
-    expect(recordedFolder().empty(), "the game is installed already");
+    expect(recordedFolder(recordKey).empty(), "the game is installed already");
 
     begin("start");
     start(program, disc);

@@ -86,6 +86,15 @@ ULONGLONG lastWriteTime(const std::string& path) {
     return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
 }
 
+std::string recordedFolder(const std::string& recordKey, LSTATUS* status) {
+    char value[MAX_PATH] = "";
+    DWORD size = sizeof value;
+    const LSTATUS read =
+        RegGetValueA(HKEY_CURRENT_USER, recordKey.c_str(), "InstallFolder", RRF_RT_REG_SZ, nullptr, value, &size);
+    if (status != nullptr) *status = read;
+    return read == ERROR_SUCCESS ? value : "";
+}
+
 // --- windows of the program -----------------------------------------------------------
 
 std::string text(HWND window) {

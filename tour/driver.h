@@ -29,6 +29,8 @@ void begin(const std::string& name);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 ULONGLONG lastWriteTime(const std::string& path);
+// The folder the install record below HKCU\recordKey names; empty when there is none.
+std::string recordedFolder(const std::string& recordKey, LSTATUS* status = nullptr);
 
 // --- windows of the program -----------------------------------------------------------
 

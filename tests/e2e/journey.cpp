@@ -67,14 +67,6 @@ ULONGLONG totalBytes() {
 
 // --- what the disk and the registry hold ----------------------------------------------
 
-std::string recordedFolder() {
-    char value[MAX_PATH] = "";
-    DWORD size = sizeof value;
-    RegGetValueA(HKEY_CURRENT_USER, recordKey.c_str(), "InstallFolder", RRF_RT_REG_SZ, nullptr,
-                 value, &size);
-    return value;
-}
-
 int linkCount() {
     char programs[MAX_PATH] = "";
     SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE);
@@ -149,7 +141,7 @@ std::string install(const char* eject, const char* insert) {
     launcher = waitForDialog(gameName, true);
     expect(controlText(launcher, IDC_STATUS) == gameName + "の実行および\r\nアンインストールを行います", "status text");
     expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "ｱﾝｲﾝｽﾄｰﾙ" && IsWindowVisible(GetDlgItem(launcher, IDC_RUN)), "buttons");
-    expect(recordedFolder() == folder, "the record holds \"" + recordedFolder() + "\"");
+    expect(recordedFolder(recordKey) == folder, "the record holds \"" + recordedFolder(recordKey) + "\"");
     for (const auto& file : files) {
         const std::string copy = folder + file.installed, source = discFolder + "\\" + file.source;
         expect(readFile(copy) == readFile(source), copy + " differs from its source");
@@ -176,7 +168,7 @@ void uninstall(const std::string& folder) {
 
     begin("launcher in install mode after the uninstall");
     expect(controlText(waitForDialog(gameName, true), IDC_INSTALL_UNINSTALL) == "インストール", "install button text");
-    expect(recordedFolder().empty(), "the record is still there");
+    expect(recordedFolder(recordKey).empty(), "the record is still there");
     for (const auto& file : files) expect(!exists(folder + file.installed), folder + file.installed + " stays");
     expect(linkCount() == 0, "links stay in the Programs folder");
     expect(exists(folder + "\\SAVE00.DAT"), "the save file went");
