@@ -47,8 +47,8 @@ static_assert(offsetof(IMAGE_OPTIONAL_HEADER32, CheckSum) == offsetof(IMAGE_OPTI
 // directory entry and the table itself (all file offsets).
 struct Layout {
     ULONGLONG fileSize;
-    DWORD checksumAt;
-    DWORD entryAt;
+    ULONGLONG checksumAt;
+    ULONGLONG entryAt;
     DWORD tableAt;
     DWORD tableSize;
 };
@@ -94,8 +94,8 @@ bool readLayout(HANDLE file, Layout& layout, Signature& verdict) {
     }
     DWORD count = 0;
     IMAGE_DATA_DIRECTORY entry = {};
-    layout.checksumAt = static_cast<DWORD>(optional) + offsetof(IMAGE_OPTIONAL_HEADER32, CheckSum);
-    layout.entryAt = static_cast<DWORD>(optional) + directories + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof entry;
+    layout.checksumAt = optional + offsetof(IMAGE_OPTIONAL_HEADER32, CheckSum);
+    layout.entryAt = optional + directories + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof entry;
     if (!readAt(file, optional + countAt, &count, sizeof count) || !readAt(file, layout.entryAt, &entry, sizeof entry)) {
         return false;
     }
