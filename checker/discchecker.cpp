@@ -14,6 +14,7 @@
 
 #include "setupdata/splashfile.h"
 #include "checker/peimage.h"
+#include "checker/signature.h"
 #include "setupdata/setupnames.h"
 #include "setupdata/installfolder.h"
 #include "setupdata/shortcutpaths.h"
@@ -86,6 +87,8 @@ struct Check {
     unsigned shortcutKeysAfterEnd;
     CopyEntryKind firstEntryKind;  // of COPYFILE_000, when the walk saw it
     bool sawFirstEntry;
+    char exeName[kPathSize];
+    char gameSource[kPathSize];  // the source of the entry that installs EXE_NAME; empty when none
 };
 
 void report(Check& check, Severity severity, const char* id, const char* key,
@@ -511,6 +514,10 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
                                       ? entry.targetPath + std::strlen(walk.installFolder) + 1
                                       : entry.value;
         checkSourceFile(check, entry, key, walk.copyDirFolders, destination);
+        // The last entry that installs EXE_NAME is the one the game runs as.
+        if (entry.sourcePath != nullptr && lstrcmpiA(destination, check.exeName) == 0) {
+            copyText(check.gameSource, entry.sourcePath);
+        }
     }
     if (walk.installFolder == nullptr) return true;
     if (followSubfolder(walk, entry, false)) {
@@ -578,6 +585,7 @@ unsigned copyListEnd(unsigned afterLastEntry) {
 void checkCopyList(Check& check) {
     char copyDir[kPathSize];
     readSetupString(kCopyDirKey, copyDir);
+    readSetupString(kExeNameKey, check.exeName);
     unsigned copyDirFolders = 0;
     if (check.sourcesCheckable && !isNoData(copyDir)) {
         copyDirFolders = checkIsoNames(check, copyDir, false);
@@ -829,6 +837,64 @@ void checkPrograms(Check& check) {
     }
 }
 
+// --- the signatures -----------------------------------------------------------------
+
+const char* signatureProblemText(Signature signature) {
+    switch (signature) {
+    case Signature::changed:
+        return "署名の後で中身が変わっています (署名されたハッシュとファイルが合いません)。Windows はこのプログラムを"
+               "改ざんされたものとして扱い、起動を止めることがあります。署名し直してください";
+    case Signature::broken:
+        return "署名が壊れています (署名者の署名が、署名された内容と合いません)。署名し直してください";
+    case Signature::malformed:
+        return "証明書テーブルか署名の形が壊れていて読めません。署名し直してください";
+    case Signature::none:
+    case Signature::intact:
+    case Signature::notImage:
+        break;
+    }
+    return nullptr;
+}
+
+// Every program of the disc that Windows starts: an unsigned one is stopped
+// by Smart App Control and shown as from an unknown publisher when it asks
+// for elevation. One warning names them all; a signature that no longer
+// matches is an error of its own.
+void checkSignatures(Check& check) {
+    char programs[4][kPathSize] = {};
+    size_t count = 0;
+    copyText(programs[count++], check.programPath);
+    if (joinText(programs[count], {check.programFolder, kDsetupLibrary})) ++count;
+    if (check.gameSource[0] != '\0') copyText(programs[count++], check.gameSource);
+    if (readSetupInt(kDxOptionKey) == 1 && check.sourcesCheckable &&
+        joinText(programs[count], {check.sourceFolder, kDxSetupProgram})) {
+        ++count;
+    }
+    std::vector<std::string> unsignedNames;
+    for (size_t i = 0; i < count; ++i) {
+        const char* path = programs[i];
+        const char* name = path + std::strlen(check.programFolder);
+        const auto same = [path](const char (&other)[kPathSize]) { return lstrcmpiA(path, other) == 0; };
+        if (std::any_of(programs, programs + i, same)) continue;
+        const Signature signature = readSignature(path);
+        if (signature == Signature::none) {
+            unsignedNames.push_back(name);
+        } else if (const char* problem = signatureProblemText(signature)) {
+            error(check, "bad-signature", name, {problem});
+        }
+    }
+    if (unsignedNames.empty()) return;
+    std::string shown;
+    for (const std::string& name : unsignedNames) shown += (shown.empty() ? "" : "、") + name;
+    Finding finding = makeFinding(Severity::warning, "unsigned", unsignedNames[0].c_str(),
+                                  {"署名がありません: ", shown.c_str(),
+                                   "。Windows 11 のスマート アプリ コントロールは署名のないプログラムを止めることがあり、"
+                                   "管理者の許可を求める画面には「不明な発行元」と出ます。scripts/sign-disc.sh か "
+                                   "signtool で署名してください"});
+    finding.names = &unsignedNames;
+    check.sink(finding, check.context);
+}
+
 void checkSplashFiles(Check& check) {
     char basePath[256];
     if (!splashBasePath(check.programPath, basePath)) return;
@@ -976,6 +1042,7 @@ DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context) {
     checkCopyListEnd(check);
     checkShortcutListEnd(check);
     checkPrograms(check);
+    checkSignatures(check);
     checkSplashFiles(check);
     return DiscVerdict::checked;
 }

@@ -2,7 +2,8 @@
 # Installs what building, testing and running need on a Debian 12 machine:
 # the mingw-w64 cross compilers, GoogleTest's sources, 64-bit Wine and beside it
 # 32-bit Wine (the shipped program is 32-bit), Xvfb, the fonts, the Japanese
-# locale that gives Wine ANSI code page 932, and NSIS for the benchmark's peer.
+# locale that gives Wine ANSI code page 932, NSIS for the benchmark's peer, and
+# osslsigncode with openssl for signing a disc's programs.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick
     fonts-ipafont-gothic fonts-wine locales xorriso fuseiso fuse3 xdotool nsis
+    osslsigncode openssl
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -33,7 +33,25 @@ void saveSetupFileAs(TempDisc& disc, const std::string& head, bool utf16) {
     std::ofstream(disc.path("SETUP.INI"), std::ios::binary | std::ios::trunc) << head << bytes;
 }
 
-// Each disc has one mistake and gets exactly the finding for it.
+// A certificate table of bytes at the end of program, and its directory entry
+// claiming size bytes there.
+void appendCertificateTable(TempDisc& disc, const char* program, const std::string& table, DWORD size) {
+    std::fstream file(disc.path(program), std::ios::binary | std::ios::in | std::ios::out);
+    DWORD peHeader = 0, end = 0;
+    WORD magic = 0;
+    file.seekg(0x3C).read(reinterpret_cast<char*>(&peHeader), sizeof peHeader);
+    file.seekg(peHeader + 24).read(reinterpret_cast<char*>(&magic), sizeof magic);
+    file.seekg(0, std::ios::end);
+    end = DWORD(file.tellg());
+    const DWORD entry[] = {end, size};
+    const DWORD directories = magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC ? 96 : 112;
+    file.seekp(peHeader + 24 + directories + IMAGE_DIRECTORY_ENTRY_SECURITY * 8).write(reinterpret_cast<const char*>(entry), sizeof entry);
+    file.seekp(0, std::ios::end) << table;
+}
+
+// Each disc has one mistake and gets exactly the finding for it. Every copy of the shipped disc is unsigned: that
+// warning counts only in the cases about it. Signed programs are checked on a disc signed for real by
+// tests/signing_test.sh.
 TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
     // Markers too long below C:\Program Files\SampleAdventure, and below a folder of 100 characters only for a file.
     const std::string longName(300, 'N'), longRegName(251, 'R'), deepDefaultDir(160, 'D'),
@@ -95,6 +113,16 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
          "error uninstall-folder SHORTCATDIR_01"},
         {{{"SHORTCATDIR_00", "Other"}}, "warning uninstall-folder-differs SHORTCATDIR_00"},
         {{}, "error dxsetup DXOPTION", [](TempDisc& d) { DeleteFileA(d.path("DATA\\DXSETUP.EXE").c_str()); }},
+        {{}, "warning unsigned SETUP.EXE", nullptr, "署名がありません: SETUP.EXE、DSETUP.dll、DATA\\GAME.EXE、DATA\\DXSETUP.EXE。"},
+        // The game's program is the source of the entry that installs EXE_NAME, here the one DXOPTION names too.
+        {{{"EXE_NAME", "BGM\\DXSETUP.EXE"}, {"COPYFILE_008", "\\BGM"}, {"COPYFILE_009", "DXSETUP.EXE"}},
+         "warning unsigned SETUP.EXE", nullptr, "署名がありません: SETUP.EXE、DSETUP.dll、DATA\\DXSETUP.EXE。"},
+        {{{"DXOPTION", "0"}}, "warning unsigned SETUP.EXE", nullptr, "!DXSETUP"},
+        // Certificate tables that hold no signature to read: a finding, never a crash.
+        {{}, "error bad-signature DSETUP.dll", [](TempDisc& d) { appendCertificateTable(d, "DSETUP.dll", "", 64); }},
+        {{}, "error bad-signature DATA\\GAME.EXE", [](TempDisc& d) {
+             appendCertificateTable(d, "DATA\\GAME.EXE", std::string("\x18\0\0\0\0\x02\x02\0\x30\x82\xFF\xFF", 12) + std::string(12, 'x'), 24);
+         }, "読めません"},
         {{}, "error splash SETUP1.BMP", [](TempDisc& d) { d.writeFile("SETUP1.BMP", "BM"); }},
         {{}, "warning splash-size SETUP3.BMP", [](TempDisc& d) { d.writeFile("SETUP3.BMP", makeBitmapFile(321, 10, 0)); }},
         {{}, "error cd-capacity COPYFILE_*", [](TempDisc& d) { growGameData(d, 651ull << 20); }},
@@ -120,6 +148,12 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
             all.push_back((f.severity == Severity::error ? "error " : "warning ") + std::string(f.check) + " " + f.key);
             all.push_back(f.problem);
         }, &found);
+        const bool aboutSignatures = std::string(c.finding).rfind("warning unsigned ", 0) == 0;
+        std::vector<std::string> kept;
+        for (size_t i = 0; i + 1 < found.size(); i += 2) {
+            if (aboutSignatures || found[i].rfind("warning unsigned ", 0) != 0) kept.insert(kept.end(), {found[i], found[i + 1]});
+        }
+        found.swap(kept);
         if (found.size() != 2) {
             ADD_FAILURE() << c.finding << ": " << found.size() / 2 << " findings" << (found.empty() ? "" : ", " + found[0]);
             continue;

@@ -161,13 +161,13 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
     // options: before the required ones; a file the caller names as left out (a dangling link under Wine) is told.
     const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles, isoNames;
                    const wchar_t* options = L""; } cases[] = {
-        {{}, 0, {"warning iso-name"}, 0, 1},
+        {{}, 0, {"warning iso-name", "warning unsigned"}, 0, 1},
         {{{L"caf\u00e9.TXT", "x"}, {L"LOGS\\", ""}, {L"LOGS\\\u2603\\", ""}, {L"LOGS\\\u2603\\IN.TXT", "x"}}, 1,
-         {"error name-code-page", "warning iso-name"}, 0, 1},
+         {"error name-code-page", "warning iso-name", "warning unsigned"}, 0, 1},
         {{{deep.substr(0, 41), ""}, {deep.substr(0, 82), ""}, {deep.substr(0, 123), ""}, {deep.substr(0, 164), ""},
-          {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "warning iso-name"}, 1, 1},
-        {largeGame(), 0, {"warning iso-name"}, 2000, 41},
-        {{}, 1, {"error not-a-file", "warning iso-name"}, 0, 1, L"--left-out DOCS\\GONE.TXT "},
+          {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "warning iso-name", "warning unsigned"}, 1, 1},
+        {largeGame(), 0, {"warning iso-name", "warning unsigned"}, 2000, 41},
+        {{}, 1, {"error not-a-file", "warning iso-name", "warning unsigned"}, 0, 1, L"--left-out DOCS\\GONE.TXT "},
     };
     for (const auto& c : cases) {
         const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc");
