@@ -1,7 +1,7 @@
 #include "app/backdrop.h"
 
 #include "res/resource.h"
-#include "app/state.h"
+#include "setupdata/programstate.h"
 
 #ifndef _WIN64
 static_assert(sizeof(WNDCLASSEXA) == 48, "the 32-bit window class record");

@@ -9,7 +9,7 @@
 #include "app/backdrop.h"
 #include "app/launcher.h"
 #include "res/resource.h"
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 

@@ -4,7 +4,7 @@
 
 #include "res/resource.h"
 #include "app/splash.h"
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "install/folderdialog.h"
 #include "launch/rungame.h"
 #include "setupdata/installrecord.h"

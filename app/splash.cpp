@@ -1,6 +1,6 @@
 #include "app/splash.h"
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 
 void loadSplashBitmaps(const char* basePath) {
     for (int i = 0; i < 4; ++i) {

@@ -17,7 +17,7 @@
 #include "app/backdrop.h"
 #include "app/launcher.h"
 #include "app/splash.h"
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "res/resource.h"
 #include "setupdata/setupfile.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "setupdata/text.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "setupdata/setupnames.h"
 #include "setupdata/installfolder.h"
 #include "setupdata/shortcutpaths.h"
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"

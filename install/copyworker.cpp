@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "install/directsound.h"
 #include "install/shortcuts.h"
 #include "setupdata/pathrules.h"

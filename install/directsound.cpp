@@ -1,6 +1,6 @@
 #include "install/directsound.h"
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "install/dsetup.h"
 #include "setupdata/setupfile.h"
 

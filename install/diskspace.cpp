@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 
 namespace {

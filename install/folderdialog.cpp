@@ -6,7 +6,7 @@
 #include "setupdata/installfolder.h"
 #include "install/progressdialog.h"
 #include "res/resource.h"
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "install/copyworker.h"
 #include "install/diskspace.h"
 #include "res/resource.h"

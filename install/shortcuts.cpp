@@ -3,7 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/shortcutpaths.h"
 #include "setupdata/text.h"

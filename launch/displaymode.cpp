@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 

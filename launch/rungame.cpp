@@ -1,6 +1,6 @@
 #include "launch/rungame.h"
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "launch/displaymode.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/setupfile.h"

@@ -6,7 +6,7 @@
 #include <iterator>
 #include <vector>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/text.h"
 

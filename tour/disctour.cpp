@@ -26,7 +26,7 @@
 #include <map>
 #include <string>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "res/resource.h"
 #include "setupdata/setupfile.h"
 #include "tour/driver.h"

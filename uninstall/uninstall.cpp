@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "res/resource.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "setupdata/programstate.h"
 #include "tests/harness/imports.h"
 
 // Puts the program state back to all zero, as at the program's start.

@@ -1,0 +1,3 @@
+#include "setupdata/programstate.h"
+
+ProgramState programState = {};
