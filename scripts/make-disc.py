@@ -45,6 +45,7 @@ import sys
 
 SPLASH_NAMES = [f"SETUP{i}.BMP" for i in range(4)]
 SCRIPTS = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # nothing is written into the source tree
 sys.path.insert(0, os.path.join(SCRIPTS, "..", "sample", "game"))
 import music  # noqa: E402  the sample game's synthesised tracks
 
