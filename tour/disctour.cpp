@@ -125,7 +125,7 @@ bool noteMissingSource(const CopyEntry& entry, void* context) {
     if (entry.kind != CopyEntryKind::file || entry.sourcePath == nullptr || exists(entry.sourcePath)) return true;
     char key[kKeySize];
     formatNumberedKey(NumberedKey::copyFile, entry.index, key);
-    *static_cast<std::string*>(context) = std::string(entry.sourcePath) + " (" + key + ")";
+    *static_cast<std::string*>(context) = std::string(entry.sourcePath) + ", " + key;
     return false;
 }
 
@@ -138,7 +138,8 @@ std::string describe(HWND window) {
         std::string missing;
         const std::string programFolder = discFolder + "\\";
         (void)walkCopyListFrom(programFolder.c_str(), nullptr, noteMissingSource, &missing);
-        seen += missing.empty() ? " (every listed file is on the disc)" : " for " + missing + ", listed but not on the disc";
+        seen += missing.empty() ? " (every listed file is on the disc)"
+                                : " (it asks for " + missing + ", listed but not on the disc)";
     }
     return seen;
 }
