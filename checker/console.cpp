@@ -16,53 +16,91 @@ void writeBytes(const Report& report, const char* bytes, size_t length) {
     (void)WriteFile(report.handle, bytes, static_cast<DWORD>(length), &written, nullptr);
 }
 
-void writeAscii(const Report& report, const char* text) { writeBytes(report, text, std::strlen(text)); }
-
-// text (code page 932) in the report's code page; characters that it lacks become "?".
-void writeConverted(const Report& report, const char* text) {
-    if (report.codePage == kTextCodePage) {
-        writeBytes(report, text, std::strlen(text));
-        return;
-    }
-    wchar_t wide[2048];
-    char converted[8192];
-    const int wideLength = MultiByteToWideChar(kTextCodePage, 0, text, -1, wide, static_cast<int>(std::size(wide)));
-    const int length = wideLength > 0 ? WideCharToMultiByte(report.codePage, 0, wide, wideLength, converted,
-                                                            sizeof converted, nullptr, nullptr)
-                                      : 0;
-    if (length > 1) writeBytes(report, converted, static_cast<size_t>(length - 1));
+bool isConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != FALSE;
 }
 
-// A JSON string in UTF-8, quoted and escaped.
-void writeJsonString(const Report& report, const char* text) {
+// Converted this many UTF-16 units at a time.
+constexpr int kWidePiece = 1024;
+
+// text to the report: as it is to a console; else in UTF-8 for JSON or in the
+// console's code page, where a character it lacks becomes "?", never a
+// similar one.
+void writeWide(const Report& report, const wchar_t* text, int length) {
+    if (report.console) {
+        DWORD written = 0;
+        // As writeBytes: nowhere else to go.
+        if (length > 0) (void)WriteConsoleW(report.handle, text, static_cast<DWORD>(length), &written, nullptr);
+        return;
+    }
+    const UINT codePage = report.json ? CP_UTF8 : report.codePage;
+    while (length > 0) {
+        int piece = length < kWidePiece ? length : kWidePiece;
+        // A surrogate pair stays whole.
+        if (piece < length && IS_HIGH_SURROGATE(text[piece - 1])) --piece;
+        char bytes[4 * kWidePiece];
+        int size = WideCharToMultiByte(codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, text, piece, bytes,
+                                       sizeof bytes, nullptr, nullptr);
+        // The few code pages that take no flags (the ISO-2022 ones, UTF-7) have no similar characters either.
+        if (size == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+            size = WideCharToMultiByte(codePage, 0, text, piece, bytes, sizeof bytes, nullptr, nullptr);
+        }
+        if (size > 0) writeBytes(report, bytes, static_cast<size_t>(size));
+        text += piece;
+        length -= piece;
+    }
+}
+
+void writeWide(const Report& report, const wchar_t* text) { writeWide(report, text, lstrlenW(text)); }
+
+void writeAscii(const Report& report, const char* text) {
+    wchar_t wide[256];
+    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, static_cast<int>(std::size(wide)));
+    writeWide(report, wide, length - 1);
+}
+
+// A text of the tools (code page 932) to the report.
+void writeConverted(const Report& report, const char* text) {
     wchar_t wide[2048];
-    const int wideLength = MultiByteToWideChar(kTextCodePage, 0, text, -1, wide, static_cast<int>(std::size(wide)));
-    wchar_t escaped[6 * 2048 + 3];
-    size_t length = 0;
+    const int length = MultiByteToWideChar(kTextCodePage, 0, text, -1, wide, static_cast<int>(std::size(wide)));
+    writeWide(report, wide, length - 1);
+}
+
+// A JSON string, quoted and escaped.
+void writeJsonString(const Report& report, const wchar_t* text) {
+    wchar_t escaped[kWidePiece + 8];
+    int length = 0;
     escaped[length++] = L'"';
-    for (int i = 0; i + 1 < wideLength; ++i) {
-        const wchar_t c = wide[i];
-        if (c == L'"' || c == L'\\') {
+    for (const wchar_t* p = text; *p != L'\0'; ++p) {
+        if (*p == L'"' || *p == L'\\') {
             escaped[length++] = L'\\';
-            escaped[length++] = c;
-        } else if (c < 0x20) {
-            wsprintfW(escaped + length, L"\\u%04x", static_cast<unsigned>(c));
-            length += 6;
+            escaped[length++] = *p;
+        } else if (*p < 0x20) {
+            length += wsprintfW(escaped + length, L"\\u%04x", static_cast<unsigned>(*p));
         } else {
-            escaped[length++] = c;
+            escaped[length++] = *p;
+        }
+        if (length >= kWidePiece && !IS_HIGH_SURROGATE(*p)) {
+            writeWide(report, escaped, length);
+            length = 0;
         }
     }
     escaped[length++] = L'"';
-    char utf8[3 * (6 * 2048 + 3)];
-    const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, escaped, static_cast<int>(length), utf8, sizeof utf8,
-                                               nullptr, nullptr);
-    if (utf8Length > 0) writeBytes(report, utf8, static_cast<size_t>(utf8Length));
+    writeWide(report, escaped, length);
+}
+
+void writeJsonString(const Report& report, const char* text) {
+    wchar_t wide[2048];
+    if (MultiByteToWideChar(kTextCodePage, 0, text, -1, wide, static_cast<int>(std::size(wide))) == 0) wide[0] = L'\0';
+    writeJsonString(report, wide);
 }
 
 }  // namespace
 
 Report openReport(const char* tool) {
-    Report report = {GetStdHandle(STD_OUTPUT_HANDLE), false, GetConsoleOutputCP(), tool, 0, 0, false};
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    Report report = {output, isConsole(output), false, GetConsoleOutputCP(), tool, 0, 0, 0, false};
     // Without a console (output to a file or pipe) the OEM code page is what
     // a console would have used.
     if (report.codePage == 0) report.codePage = GetOEMCP();
@@ -102,7 +140,11 @@ bool toAnsiText(const wchar_t* text, char* converted, int size) {
 
 void printUsage(const Report& report, const char* usage, bool wrongCommandLine) {
     Report out = report;
-    if (wrongCommandLine) out.handle = GetStdHandle(STD_ERROR_HANDLE);
+    out.json = false;
+    if (wrongCommandLine) {
+        out.handle = GetStdHandle(STD_ERROR_HANDLE);
+        out.console = isConsole(out.handle);
+    }
     writeConverted(out, usage);
 }
 
@@ -116,17 +158,18 @@ void beginReport(Report& report, const char* folder) {
 
 void printFinding(const Finding& finding, void* context) {
     auto& report = *static_cast<Report*>(context);
-    const bool isError = finding.severity == Severity::error;
-    const char* severity = isError ? "error" : "warning";
+    const char* const severities[] = {"error", "warning", "note"};
+    const char* severity = severities[static_cast<int>(finding.severity)];
+    const bool wideKey = finding.wideKey[0] != L'\0';
     if (report.json) {
         beginReport(report, "");
-        writeAscii(report, report.errors + report.warnings == 0 ? "\n    " : ",\n    ");
+        writeAscii(report, report.errors + report.warnings + report.notes == 0 ? "\n    " : ",\n    ");
         writeAscii(report, "{\"severity\": \"");
         writeAscii(report, severity);
         writeAscii(report, "\", \"check\": \"");
         writeAscii(report, finding.check);
         writeAscii(report, "\", \"key\": ");
-        writeJsonString(report, finding.key);
+        wideKey ? writeJsonString(report, finding.wideKey) : writeJsonString(report, finding.key);
         writeAscii(report, ", \"problem\": ");
         writeJsonString(report, finding.problem);
         if (finding.names != nullptr) {
@@ -139,11 +182,14 @@ void printFinding(const Finding& finding, void* context) {
         }
         writeAscii(report, "}");
     } else {
-        char line[sizeof finding.key + sizeof finding.problem + 32];
-        joinText(line, {severity, ": ", finding.key, ": ", finding.problem, "\r\n"});
-        writeConverted(report, line);
+        writeAscii(report, severity);
+        writeAscii(report, ": ");
+        wideKey ? writeWide(report, finding.wideKey) : writeConverted(report, finding.key);
+        writeAscii(report, ": ");
+        writeConverted(report, finding.problem);
+        writeAscii(report, "\r\n");
     }
-    ++(isError ? report.errors : report.warnings);
+    ++(finding.severity == Severity::error ? report.errors : finding.severity == Severity::warning ? report.warnings : report.notes);
 }
 
 void printError(Report& report, const char* check, const char* key, std::initializer_list<const char*> parts) {
@@ -153,13 +199,16 @@ void printError(Report& report, const char* check, const char* key, std::initial
 int finishReport(Report& report, bool unusable) {
     if (report.json) {
         beginReport(report, "");
-        char counts[96];
-        wsprintfA(counts, "%s],\n  \"errors\": %u,\n  \"warnings\": %u\n}\n",
-                  report.errors + report.warnings ? "\n  " : "", report.errors, report.warnings);
+        char counts[128];
+        wsprintfA(counts, "%s],\n  \"errors\": %u,\n  \"warnings\": %u,\n  \"notes\": %u\n}\n",
+                  report.errors + report.warnings + report.notes ? "\n  " : "", report.errors, report.warnings,
+                  report.notes);
         writeAscii(report, counts);
     } else {
-        char summary[96];
-        wsprintfA(summary, "%s: エラー %u 件、警告 %u 件\r\n", report.tool, report.errors, report.warnings);
+        char summary[128];
+        wsprintfA(summary, "%s: エラー %u 件、警告 %u 件", report.tool, report.errors, report.warnings);
+        writeConverted(report, summary);
+        wsprintfA(summary, report.notes > 0 ? "、注記 %u 件\r\n" : "\r\n", report.notes);
         writeConverted(report, summary);
     }
     if (unusable) return kExitUnusable;

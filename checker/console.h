@@ -1,6 +1,7 @@
 // What the two console tools share: their command line, and their report of
-// findings, one line each in the console's code page or JSON in UTF-8, with a
-// summary and the exit code.
+// findings, one line each or JSON, with a summary and the exit code. A console
+// gets the report in UTF-16, so that it reads right whatever its code page; a
+// file or pipe gets it in the console's code page, or in UTF-8 as JSON.
 #pragma once
 
 #include <windows.h>
@@ -13,11 +14,13 @@ constexpr int kExitUnusable = 2;  // bad arguments, or input that cannot be read
 
 struct Report {
     HANDLE handle;
+    bool console;      // handle is a console: written in UTF-16
     bool json;
-    UINT codePage;     // of the console, for the text form
+    UINT codePage;     // of the console, for the text form to a file or pipe
     const char* tool;  // "SETUPCHK", named in the summary
     unsigned errors;
     unsigned warnings;
+    unsigned notes;    // counted apart: they leave the exit code alone
     bool begun;        // the JSON head is written
 };
 

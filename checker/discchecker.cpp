@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "setupdata/splashfile.h"
+#include "checker/console.h"
 #include "checker/peimage.h"
 #include "checker/signature.h"
 #include "setupdata/setupnames.h"
@@ -203,7 +204,7 @@ void checkSourceFolder(Check& check) {
               {"「\\」で終わっていません。ファイル名がそのまま続き (", copyDir,
                "GAME.EXE のように)、どのファイルも見つかりません"});
     } else if (!getSourceFolderOf(check.programFolder, check.sourceFolder)) {
-        error(check, "copydir", kCopyDirKey, {"コピー元フォルダのパスが ", kLongestPath.text, " 文字を超えます"});
+        error(check, "copydir", kCopyDirKey, {"コピー元フォルダのパスが ", kLongestPath.text, " バイトを超えます"});
     } else if (!isFolder(check.sourceFolder)) {
         error(check, "copydir", kCopyDirKey, {"コピー元フォルダ ", copyDir, " がディスクにありません"});
     } else {
@@ -356,17 +357,24 @@ unsigned checkIsoNames(Check& check, const char* relativePath, bool endsInFile) 
 // Notes the files in the source folder's subfolders, by name; the source
 // folder's own files are the ones the list finds.
 void readNestedSources(Check& check, const char* folder, unsigned depth) {
+    // Listed in UTF-16: a name the code page lacks is passed over, never
+    // taken for a similar one the list might name.
     char pattern[kPathSize];
-    WIN32_FIND_DATAA found;
-    HANDLE search = joinText(pattern, {folder, "*"}) ? FindFirstFileA(pattern, &found) : INVALID_HANDLE_VALUE;
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+    wchar_t widePattern[kPathSize];
+    WIN32_FIND_DATAW found;
+    HANDLE search = joinText(pattern, {folder, "*"}) &&
+                            MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kPathSize) > 0
+                        ? FindFirstFileW(widePattern, &found)
+                        : INVALID_HANDLE_VALUE;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        char name[kPathSize];
         char path[kPathSize];
-        if (lstrcmpA(found.cFileName, ".") == 0 || lstrcmpA(found.cFileName, "..") == 0 ||
-            !joinText(path, {folder, found.cFileName})) {
+        if (lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0 ||
+            !toAnsiText(found.cFileName, name) || !joinText(path, {folder, name})) {
             continue;
         }
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            if (depth > 0) check.nestedSources.emplace(found.cFileName, path + std::strlen(check.programFolder));
+            if (depth > 0) check.nestedSources.emplace(name, path + std::strlen(check.programFolder));
         } else {
             char subfolder[kPathSize];
             if (joinText(subfolder, {path, "\\"})) readNestedSources(check, subfolder, depth + 1);
@@ -406,7 +414,9 @@ void checkSourceUse(Check& check, const char* key, const char* relative, const c
 void checkSourceFile(Check& check, const CopyEntry& entry, const char* key, unsigned copyDirFolders,
                      const char* destination) {
     if (entry.sourcePath == nullptr) {
-        error(check, "source-too-long", key, {"コピー元のパスが ", kLongestPath.text, " 文字を超えます"});
+        error(check, "source-too-long", key,
+              {"コピー元 ", check.sourceFolder + std::strlen(check.programFolder), entry.value, " のパスが ",
+               kLongestPath.text, " バイトを超えます"});
         return;
     }
     const char* relative = entry.sourcePath + std::strlen(check.programFolder);
@@ -440,9 +450,23 @@ struct CopyWalk {
     unsigned copyDirFolders;
     unsigned nextIndex;         // the index after the last entry seen
     bool underFailedMarker;     // the current subfolder was refused or did not fit
+    char subfolder[kPathSize];  // the walker's current subfolder marker, for naming entries
 };
 
-void recordTarget(CopyWalk& walk, const CopyEntry& entry, const char* key) {
+// A path the findings name an entry by, however long: its parts fit.
+using ListedPath = char[2 * kPathSize];
+
+// What entry makes below the install folder, as the list spells it, whether
+// or not the path fits: the current subfolder and a file, or a marker's folder.
+void followListedPath(CopyWalk& walk, const CopyEntry& entry, ListedPath& path) {
+    if (entry.kind == CopyEntryKind::subfolderMarker) copyText(walk.subfolder, entry.value);
+    if (entry.kind == CopyEntryKind::resetMarker) walk.subfolder[0] = '\0';
+    const bool inSubfolder = entry.kind == CopyEntryKind::file && walk.subfolder[0] != '\0';
+    (void)joinText(path, {inSubfolder ? walk.subfolder + 1 : "", inSubfolder ? "\\" : "",
+                          entry.value + (entry.value[0] == '\\' ? 1 : 0)});
+}
+
+void recordTarget(CopyWalk& walk, const CopyEntry& entry, const char* key, const char* listed) {
     Check& check = walk.check;
     char installed[kPathSize];  // relative to the install folder
     copyText(installed, entry.targetPath + std::strlen(walk.installFolder) + 1);
@@ -452,7 +476,7 @@ void recordTarget(CopyWalk& walk, const CopyEntry& entry, const char* key) {
     parentOf(installed, parent);
     if (parent[0] != '\0' && !holds(check.madeFolders, parent)) {
         error(check, "folder-not-made", key,
-              {"コピー先のフォルダ ", parent, " がまだ作られていません。先に「\\", parent, "」の項目が必要です"});
+              {listed, " のコピー先のフォルダ ", parent, " がまだ作られていません。先に「\\", parent, "」の項目が必要です"});
     }
     (entry.kind == CopyEntryKind::file ? check.installedFiles : check.madeFolders).insert(installed);
 }
@@ -489,6 +513,8 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
         check.sawFirstEntry = true;
         check.firstEntryKind = entry.kind;
     }
+    ListedPath listed;
+    followListedPath(walk, entry, listed);
     if (entry.kind == CopyEntryKind::resetMarker) {
         walk.underFailedMarker = false;
         return true;
@@ -501,9 +527,9 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
     if (!staysInsideFolder(entry.value)) {
         if (holdsDeviceName(entry.value)) {
             error(check, "device-name", key,
-                  {"デバイス名 (NUL、CON、AUX、COM1、LPT1 など) を含むため、SETUP.EXE はこの項目を拒みます"});
+                  {entry.value, " はデバイス名 (NUL、CON、AUX、COM1、LPT1 など) を含むため、SETUP.EXE はこの項目を拒みます"});
         } else {
-            error(check, "escape", key, {"インストール先フォルダの外を指すため、SETUP.EXE はこの項目を拒みます"});
+            error(check, "escape", key, {entry.value, " はインストール先フォルダの外を指すため、SETUP.EXE はこの項目を拒みます"});
         }
         check.entriesWithoutTarget.push_back(entry.index);
         if (isMarker) walk.underFailedMarker = true;
@@ -521,11 +547,11 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
     }
     if (walk.installFolder == nullptr) return true;
     if (followSubfolder(walk, entry, false)) {
-        recordTarget(walk, entry, key);
+        recordTarget(walk, entry, key, listed);
     } else if (isMarker || !wasUnderFailedMarker) {
         // A file below a failed subfolder fails with it; a marker stands on its own.
         error(check, "target-too-long", key,
-              {"コピー先のパスが ", kLongestPath.text, " 文字を超えます (インストール先 ", walk.installFolder, ")"});
+              {listed, " のコピー先のパスが ", kLongestPath.text, " バイトを超えます (インストール先 ", walk.installFolder, ")"});
         check.entriesWithoutTarget.push_back(entry.index);
     }
     return true;
@@ -535,6 +561,8 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
 // had a target with the default folder.
 bool checkDeepCopyEntry(const CopyEntry& entry, void* context) {
     auto& walk = *static_cast<CopyWalk*>(context);
+    ListedPath listed;
+    followListedPath(walk, entry, listed);
     const bool wasUnderFailedMarker = walk.underFailedMarker;
     const bool refused = entry.kind != CopyEntryKind::resetMarker && !staysInsideFolder(entry.value);
     if (followSubfolder(walk, entry, refused) || refused || entry.kind == CopyEntryKind::resetMarker) return true;
@@ -545,13 +573,13 @@ bool checkDeepCopyEntry(const CopyEntry& entry, void* context) {
         char key[kKeySize];
         formatNumberedKey(NumberedKey::copyFile, entry.index, key);
         error(walk.check, "target-too-long", key,
-              {number(kDeepParentLength).text,
-               " 文字のフォルダの下にインストールすると、コピー先のパスが ", kLongestPath.text, " 文字を超えます"});
+              {"パスが ", number(kDeepParentLength).text, " バイトのフォルダの下にインストールすると、", listed,
+               " のコピー先のパスが ", kLongestPath.text, " バイトを超えます"});
     }
     return true;
 }
 
-// One warning for every name a pressing may change: where there are many,
+// One note for every name a pressing may change: where there are many,
 // one each would bury every other finding.
 void reportIsoNames(Check& check) {
     if (check.isoNames.empty()) return;
@@ -561,10 +589,11 @@ void reportIsoNames(Check& check) {
     }
     if (check.isoNames.size() > kIsoNamesShown) shown += " ほか";
     const Number count = number(static_cast<unsigned long>(check.isoNames.size()));
-    Finding finding = makeFinding(Severity::warning, "iso-name", "COPYFILE_*",
+    // A note: make-iso.sh, like most pressing tools, writes Joliet names, which keep them on every Windows.
+    Finding finding = makeFinding(Severity::note, "iso-name", "COPYFILE_*",
                                   {count.text,
-                                   " 個の名前が大文字の 8.3 形式ではありません。Joliet か Rock Ridge の名前のあるディスク "
-                                   "(make-iso.sh が書くもの) でだけ、その名前のまま残ります: ",
+                                   " 個の名前が大文字の 8.3 形式ではありません。make-iso.sh のように Joliet か Rock Ridge "
+                                   "の名前を書けばそのまま残ります。ISO 9660 の名前だけのディスクでは変わります: ",
                                    shown.c_str()});
     finding.names = &check.isoNames;
     check.sink(finding, check.context);
@@ -596,13 +625,13 @@ void checkCopyList(Check& check) {
         }
     }
 
-    CopyWalk walk = {check, check.installFolder[0] != '\0' ? check.installFolder : nullptr, copyDirFolders, 0, false};
+    CopyWalk walk = {check, check.installFolder[0] != '\0' ? check.installFolder : nullptr, copyDirFolders, 0, false, ""};
     walkCopyListFrom(check.programFolder, walk.installFolder, checkCopyEntry, &walk);
     check.copyEnd = copyListEnd(walk.nextIndex);
     reportEmptyEntries(check, walk.nextIndex, check.copyEnd);
 
     if (check.deepInstallFolder[0] != '\0') {
-        CopyWalk deep = {check, check.deepInstallFolder, copyDirFolders, 0, false};
+        CopyWalk deep = {check, check.deepInstallFolder, copyDirFolders, 0, false, ""};
         walkCopyListFrom(check.programFolder, check.deepInstallFolder, checkDeepCopyEntry, &deep);
     }
 
@@ -630,11 +659,12 @@ void checkInstallFolders(Check& check) {
         check.installFolder[0] = '\0';
         check.deepInstallFolder[0] = '\0';
     } else if (!composeDefaultInstallFolder(check.defaultDirName, check.installFolder)) {
-        error(check, "install-folder-too-long", kDefaultDirKey, {"既定のインストール先が ", kLongestPath.text, " 文字を超えます"});
+        error(check, "install-folder-too-long", kDefaultDirKey, {"既定のインストール先が ", kLongestPath.text, " バイトを超えます"});
         check.deepInstallFolder[0] = '\0';
     } else if (!composeInstallFolder(deepParent, check.defaultDirName, check.deepInstallFolder)) {
         error(check, "install-folder-too-long", kDefaultDirKey,
-              {number(kDeepParentLength).text, " 文字のフォルダの下に作るインストール先が ", kLongestPath.text, " 文字を超えます"});
+              {"パスが ", number(kDeepParentLength).text, " バイトのフォルダの下に作るインストール先が ", kLongestPath.text,
+               " バイトを超えます"});
     }
 }
 
@@ -703,7 +733,7 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
     ShortcutPaths paths;
     if (!composeShortcutPaths(group, walk.programsFolder, check.installFolder, paths)) {
         error(check, "shortcut-too-long", key,
-              {"ショートカットのパスが ", kLongestPath.text, " 文字を超えるため作られません (このコンピュータのプログラムフォルダ、インストール先 ",
+              {"ショートカットのパスが ", kLongestPath.text, " バイトを超えるため作られません (このコンピュータのプログラムフォルダ、インストール先 ",
                check.installFolder, ")"});
         return true;
     }
@@ -711,8 +741,8 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
     if (check.deepInstallFolder[0] != '\0' &&
         !composeShortcutPaths(group, walk.programsFolder, check.deepInstallFolder, deepPaths)) {
         error(check, "shortcut-too-long", key,
-              {number(kDeepParentLength).text,
-               " 文字のフォルダの下にインストールすると、ショートカットのパスが ", kLongestPath.text, " 文字を超えて作られません"});
+              {"パスが ", number(kDeepParentLength).text,
+               " バイトのフォルダの下にインストールすると、ショートカットのパスが ", kLongestPath.text, " バイトを超えて作られません"});
     }
     const size_t folderLength = std::strlen(check.installFolder) + 1;
     if (!holds(check.installedFiles, paths.target + folderLength)) {
@@ -895,6 +925,12 @@ void checkSignatures(Check& check) {
     check.sink(finding, check.context);
 }
 
+// GIMP's options are named in English as well: their translations differ between versions.
+constexpr char kTo24BitHow[] =
+    "ImageMagick なら convert 元の画像 -background white -flatten -type TrueColor BMP3:SETUP0.BMP、"
+    "GIMP なら画像を平坦化 (Flatten Image) し、BMP でエクスポートして 24 ビット (24 bits: R8 G8 B8) を選び、"
+    "色空間の情報を書かない設定 (Do not write color space information) にします";
+
 void checkSplashFiles(Check& check) {
     char basePath[256];
     if (!splashBasePath(check.programPath, basePath)) return;
@@ -914,6 +950,13 @@ void checkSplashFiles(Check& check) {
                     {number(static_cast<unsigned long>(info.biWidth)).text, " × ",
                      number(static_cast<unsigned long>(info.biHeight)).text,
                      " ピクセルで、640 × 480 の画面の 4 分の 1 (320 × 240) を超え、隅の画像が重なります"});
+        }
+        // The program draws the colour bytes and never the alpha: a transparent
+        // pixel shows whatever colour it holds, mostly black.
+        if (info.biBitCount == 32) {
+            warning(check, "splash-32-bit", name,
+                    {"32 ビットのビットマップです。SETUP.EXE は透明度 (アルファ) を使わないため、透明な部分は黒く表示されます。"
+                     "白の背景に重ねて 24 ビットで保存し直してください: ", kTo24BitHow});
         }
         GlobalFree(block);
     }
@@ -965,11 +1008,11 @@ bool isUtf8BeyondAscii(const std::string& bytes) {
 
 // SETUP.EXE reads its description file as text in code page 932: in another
 // encoding its Japanese names come out garbled, in the window titles, the
-// install folder and the shortcuts.
-void checkEncoding(Check& check) {
+// install folder and the shortcuts. Returns whether it said so.
+bool checkEncoding(Check& check) {
     HANDLE file = CreateFileA(programState.descriptionPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;  // openDisc has said so
+    if (file == INVALID_HANDLE_VALUE) return false;  // openDisc has said so
     std::string bytes(kEncodingProbeBytes, '\0');
     DWORD read = 0;
     if (!ReadFile(file, bytes.data(), kEncodingProbeBytes, &read, nullptr)) read = 0;
@@ -987,10 +1030,11 @@ void checkEncoding(Check& check) {
     } else if (isUtf8BeyondAscii(bytes)) {
         encoding = "UTF-8 で書かれています";
     }
-    if (encoding == nullptr) return;
+    if (encoding == nullptr) return false;
     error(check, "encoding", lastPathComponent(programState.descriptionPath),
           {encoding, "。SETUP.EXE はコードページ 932 (Shift_JIS) として読むため、日本語の名前が文字化けします。"
                      "エディタで文字コードを Shift_JIS (CP932)、BOM なしにして保存し直してください"});
+    return true;
 }
 
 }  // namespace
@@ -1006,13 +1050,16 @@ const char* splashProblemText(SplashProblem problem) {
     case SplashProblem::sizeField:
         return "ファイルヘッダのサイズ欄がファイルの大きさと合いません";
     case SplashProblem::infoHeader:
-        return "情報ヘッダが 40 バイトの BITMAPINFOHEADER (1 プレーン) ではありません";
+        return "情報ヘッダが 40 バイトの BITMAPINFOHEADER (1 プレーン) ではありません。40 バイトのヘッダで書くには、"
+               "ImageMagick なら出力名に BMP3: を付け (convert 元の画像 BMP3:SETUP0.BMP)、GIMP なら BMP でエクスポートして"
+               "色空間の情報を書かない設定 (Do not write color space information。GIMP 3 では Write color space "
+               "information をオフ) にします";
     case SplashProblem::notBottomUp:
         return "幅と高さが正ではありません (下から上へ並ぶ行が必要です)";
     case SplashProblem::compressed:
         return "圧縮されています (無圧縮 BI_RGB のみ表示します)";
     case SplashProblem::colourFormat:
-        return "16、24、32 ビットのいずれでもないか、カラーテーブルがあります";
+        return "16、24、32 ビットのいずれでもないか、カラーテーブルがあります。24 ビットで保存し直してください";
     case SplashProblem::truncated:
         return "画素データがファイルに収まっていません";
     }
@@ -1024,7 +1071,9 @@ DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context) {
     check.sink = sink;
     check.context = context;
     if (!openDisc(check, discFolder)) return DiscVerdict::unreadable;
-    checkEncoding(check);
+    // Every other check would read names garbled by the wrong encoding and
+    // report files and keys that are not what the publisher wrote.
+    if (checkEncoding(check)) return DiscVerdict::checked;
 
     // Each step relies on those before it: the source folder decides whether
     // sources are checked; the install folders are what the copy walks
@@ -1057,6 +1106,17 @@ Finding makeFinding(Severity severity, const char* check, const char* key, std::
         const size_t length = std::strlen(finding.problem);
         copyTextCut(finding.problem + length, sizeof finding.problem - length, part);
     }
+    return finding;
+}
+
+Finding makeFinding(Severity severity, const char* check, const wchar_t* key, std::initializer_list<const char*> parts) {
+    Finding finding = makeFinding(severity, check, "", parts);
+    constexpr size_t kLast = std::size(finding.wideKey) - 1;
+    size_t length = std::min(static_cast<size_t>(lstrlenW(key)), kLast);
+    // A surrogate pair is not split.
+    if (length == kLast && IS_HIGH_SURROGATE(key[length - 1])) --length;
+    std::copy(key, key + length, finding.wideKey);
+    finding.wideKey[length] = L'\0';
     return finding;
 }
 

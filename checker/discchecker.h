@@ -9,12 +9,17 @@
 #include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 
-enum class Severity { error, warning };
+// A note tells something that matters only in some cases; it is counted
+// neither as an error nor as a warning and leaves the exit code alone.
+enum class Severity { error, warning, note };
 
 struct Finding {
     Severity severity;
     const char* check;        // a stable name for build pipelines, such as "missing-file"
     char key[kPathSize];      // the description-file key, or the file or folder concerned
+    // The file or folder as the game folder names it, shown instead of key:
+    // for a name code page 932 cannot hold, or a path longer than key holds.
+    wchar_t wideKey[2 * kPathSize] = L"";
     char problem[1024];       // code page 932, cut at a character boundary when long
     // A summary's every name, where the problem names only the first few; or nullptr.
     const std::vector<std::string>* names = nullptr;
@@ -23,6 +28,9 @@ struct Finding {
 // The one way a finding is made: its problem is the parts one after another,
 // cut at a character boundary where they do not fit.
 Finding makeFinding(Severity severity, const char* check, const char* key, std::initializer_list<const char*> parts);
+// The same about a file or folder named in UTF-16, as the game folder names it;
+// cut where it does not fit.
+Finding makeFinding(Severity severity, const char* check, const wchar_t* key, std::initializer_list<const char*> parts);
 
 // A number as the findings' texts write it.
 struct Number {
@@ -44,5 +52,6 @@ enum class DiscVerdict {
 // the description file, as the program does.
 DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context);
 
-// Why SETUP.EXE does not show a splash file, in words (code page 932).
+// Why SETUP.EXE does not show a splash file, in words (code page 932), and
+// how to save it so that it does.
 const char* splashProblemText(SplashProblem problem);

@@ -318,9 +318,7 @@ int main() {
     if (gameRead == TreeRead::tooLarge) problems.any = true;
     for (const wchar_t* unlisted : a.leftOut) {
         // What the system does not list (a dangling link under Wine), told by the caller.
-        char shown[kPathSize];
-        if (!toAnsiText(unlisted, shown)) copyText(shown, "?");
-        printError(report, "not-a-file", shown, {kNotAFile});
+        printFinding(makeFinding(Severity::error, "not-a-file", unlisted, {kNotAFile}), &report);
     }
     const int exe = haveGame ? takeInstalledFile(problems, "--exe", a.exe, game) : -1;
     if (exe >= 0) copyText(options.exeName, game[static_cast<size_t>(exe)].name);
@@ -356,9 +354,9 @@ int main() {
     const std::vector<ListEntry> list = planCopyList(game, first);
     wchar_t failedPath[kPathSize];
     if (!writeDisc(options, game, directx, list, failedPath)) {
-        char shown[kPathSize];
-        if (!toAnsiText(failedPath, shown)) copyText(shown, "DISC_FOLDER");
-        problem(problems, shown, {"書き込めません。ディスクのフォルダには何も残していません"});
+        printFinding(makeFinding(Severity::error, "argument", failedPath[0] != L'\0' ? failedPath : L"DISC_FOLDER",
+                                 {"書き込めません。ディスクのフォルダには何も残していません"}),
+                     &report);
         return finishReport(report, true);
     }
     checkDisc(discFolder, printFinding, &report);

@@ -17,11 +17,12 @@ constexpr wchar_t kSourceFolder[] = L"DATA";
 constexpr char kCopyDir[] = "DATA\\";
 
 // dest = the parts; false, and dest empty, when they do not fit.
-bool joinWide(wchar_t (&dest)[kPathSize], std::initializer_list<const wchar_t*> parts) {
+template <size_t N>
+bool joinWide(wchar_t (&dest)[N], std::initializer_list<const wchar_t*> parts) {
     size_t length = 0;
     for (const wchar_t* part : parts) {
         const size_t partLength = static_cast<size_t>(lstrlenW(part));
-        if (length + partLength >= kPathSize) {
+        if (length + partLength >= N) {
             dest[0] = L'\0';
             return false;
         }
@@ -42,9 +43,10 @@ void report(FindingSink sink, void* context, const char* check, const char* key,
     sink(makeFinding(Severity::error, check, key, parts), context);
 }
 
-// A name that cannot be had in code page 932 is shown with "?" for what it lacks.
-void shownName(const wchar_t* name, char (&shown)[kPathSize]) {
-    if (WideCharToMultiByte(kTextCodePage, 0, name, -1, shown, kPathSize, "?", nullptr) == 0) copyText(shown, "?");
+// A finding about a file or folder of the game, named as the game folder names it.
+void reportItem(FindingSink sink, void* context, const char* check, const wchar_t* path,
+                std::initializer_list<const char*> parts) {
+    sink(makeFinding(Severity::error, check, path, parts), context);
 }
 
 // Whether path lies below folder, in any case.
@@ -352,24 +354,24 @@ TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink
             // A folder's marker is its path after one backslash, within an entry's 259 bytes.
             const bool entryFits = converted && joinText(item.name, {parentName, separator, name}) &&
                                    std::strlen(item.name) + 1 < kPathSize;
-            char shown[kPathSize];
+            // The path as the game folder has it, whatever its length: a
+            // folder's path and one name below it always fit.
+            wchar_t shown[2 * kPathSize];
+            (void)joinWide(shown, {parentPath, wideSeparator, found.cFileName});
             if (!converted) {
-                wchar_t shownPath[kPathSize];
-                joinWide(shownPath, {parentPath, wideSeparator, found.cFileName});
-                shownName(shownPath, shown);
-                report(sink, context, "name-code-page", shown,
-                       {"コードページ 932 で表せない文字を含むため、ディスクに入れません (フォルダなら中身も)"});
+                reportItem(sink, context, "name-code-page", shown,
+                           {"コードページ 932 で表せない文字を含むため、ディスクに入れません (フォルダなら中身も)。"
+                            "名前を変えてください"});
             } else if (!isPlainName(name) || !survivesAsValue(name) || name[std::strlen(name) - 1] == '.') {
-                joinText(shown, {parentName, separator, name});
-                report(sink, context, "name-refused", shown,
-                       {"SETUP.EXE が拒む名前 (装置名、使えない文字、前後の空白や点、引用符で囲まれた名前) のため、"
-                        "ディスクに入れません"});
+                reportItem(sink, context, "name-refused", shown,
+                           {"SETUP.EXE が拒む名前 (装置名、使えない文字、前後の空白や点、引用符で囲まれた名前) のため、"
+                            "ディスクに入れません"});
             } else if (!fits || !entryFits) {
-                joinText(shown, {parentName, separator, name});
                 // An entry is the path after one backslash, within a path's bytes.
-                report(sink, context, "path-too-long", shown,
-                       {"インストール先からのパスが ", number(kPathSize - 2).text,
-                        " バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません"});
+                reportItem(sink, context, "path-too-long", shown,
+                           {"インストール先からのパスが ", number(kPathSize - 2).text,
+                            " バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません (フォルダなら中身も)。"
+                            "フォルダを浅くするか名前を短くしてください"});
             } else if (!item.folder && (item.size == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) &&
                        !isCopyableFile(root, item.path)) {
                 // A pipe, a device and a link (on Windows) are listed with no size.

@@ -4,12 +4,13 @@
 #
 #   scripts/setupchk.sh [--json] [DISC_FOLDER]     (default: the current folder)
 #
-# SETUPCHK_EXE names the program to run; by default the 64-bit build's, built
-# when missing (it applies the same rules as the shipped 32-bit one).
+# SETUPCHK_EXE names the program to run; by default the 64-bit build's (it
+# applies the same rules as the shipped 32-bit one), brought up to date first,
+# and nothing else of the build.
 set -euo pipefail
 source "$(dirname "$0")/wine-console.sh"
 exe=${SETUPCHK_EXE:-$root/build/x86_64/checker/SETUPCHK.EXE}
-[ -f "$exe" ] || "$root/scripts/build.sh" >&2
+[ -n "${SETUPCHK_EXE:-}" ] || build_only x86_64 setupchk || exit 2
 
 args=() json=0 folder=.
 for arg in "$@"; do

@@ -5,14 +5,16 @@
 #
 #   scripts/setupmk.sh --name NAME --exe FILE [...] GAME_FOLDER DISC_FOLDER
 #
-# SETUPMK_EXE names the program to run; by default the 64-bit build's, built
-# when missing. Without --program the disc gets the shipped 32-bit SETUP.EXE
-# and DSETUP.dll from build/i686.
+# SETUPMK_EXE names the program to run; by default the 64-bit build's, which
+# is brought up to date first with the shipped 32-bit SETUP.EXE and DSETUP.dll
+# (and nothing else of the build). Without --program the disc gets those from
+# build/i686.
 set -euo pipefail
 source "$(dirname "$0")/wine-console.sh"
 exe=${SETUPMK_EXE:-$root/build/x86_64/SETUPMK.EXE}
-if [ -z "${SETUPMK_EXE:-}" ] && { [ ! -f "$exe" ] || [ ! -f "$root/build/i686/SETUP.EXE" ]; }; then
-    "$root/scripts/build.sh" >&2
+if [ -z "${SETUPMK_EXE:-}" ]; then
+    build_only x86_64 setupmk || exit 2
+    build_only i686 setup dsetup || exit 2
 fi
 
 args=() json=0 program=0 game=

@@ -4,8 +4,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "checker/console.h"
 #include "checker/discchecker.h"
 #include "tests/harness/fixtures.h"
+#include "tests/harness/imports.h"
 
 // The shipped disc's own check, the exit codes and the text and JSON forms are
 // checked on SETUPCHK.EXE itself by checker_cli.py.
@@ -55,7 +57,9 @@ void appendCertificateTable(TempDisc& disc, const char* program, const std::stri
 TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
     // Markers too long below C:\Program Files\SampleAdventure, and below a folder of 100 characters only for a file.
     const std::string longName(300, 'N'), longRegName(251, 'R'), deepDefaultDir(160, 'D'),
-        tooLongHere = "\\" + std::string(227, 'S'), tooLongDeep = "\\" + std::string(140, 'S');
+        tooLongHere = "\\" + std::string(227, 'S'), tooLongDeep = "\\" + std::string(140, 'S'),
+        tooLongHereSays = tooLongHere.substr(1) + " のコピー先のパスが 259 バイトを超えます",
+        tooLongDeepSays = tooLongDeep.substr(1) + "\\DXSETUP.EXE のコピー先のパスが 259 バイトを超えます";
     // edits: SETUP.INI's keys set, or removed with nullptr; change: to the disc's files; says: what the problem
     // must say, or with a leading "!" must not.
     struct Case { std::vector<std::pair<const char*, const char*>> edits; const char* finding;
@@ -83,7 +87,11 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
              d.makeFolder("DATA\\BGM");
              MoveFileA(d.path("DATA\\TRACK02.WAV").c_str(), d.path("DATA\\BGM\\TRACK02.WAV").c_str());
          }, "DATA\\BGM\\TRACK02.WAV はありますが"},
-        {{}, "error encoding SETUP.INI", [](TempDisc& d) { saveSetupFileAs(d, "", false); }, "UTF-8 で書かれています"},
+        // Alone: not the missing file and the name note that the misread ソフト.DAT would give.
+        {{{"COPYFILE_001", "ソフト.DAT"}}, "error encoding SETUP.INI", [](TempDisc& d) {
+             MoveFileA(d.path("DATA\\GAME.DAT").c_str(), d.path("DATA\\ソフト.DAT").c_str());
+             saveSetupFileAs(d, "", false);
+         }, "UTF-8 で書かれています"},
         {{}, "error encoding SETUP.INI", [](TempDisc& d) { saveSetupFileAs(d, "\xEF\xBB\xBF", false); }, "UTF-8 (BOM 付き)"},
         {{}, "error encoding SETUP.INI", [](TempDisc& d) { saveSetupFileAs(d, "\xFF\xFE", true); }, "UTF-16 (BOM 付き)"},
         {{{"COPYFILE_000", "\\"}, {"COPYFILE_008", "GAME.EXE"}}, "error first-entry COPYFILE_000"},
@@ -96,8 +104,11 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         {{{"COPYFILE_007", "BGM"}}, "error not-a-file COPYFILE_007", [](TempDisc& d) { d.makeFolder("DATA\\BGM"); }},
         {{{"COPYFILE_007", "..\\GAME.DAT"}}, "error escape COPYFILE_007"},
         {{{"COPYFILE_007", "\\BGM\\con.dat"}}, "error device-name COPYFILE_007"},
-        {{{"COPYFILE_007", tooLongHere.c_str()}, {"COPYFILE_008", "GAME.DAT"}}, "error target-too-long COPYFILE_007"},
-        {{{"COPYFILE_007", tooLongDeep.c_str()}, {"COPYFILE_008", "DXSETUP.EXE"}}, "error target-too-long COPYFILE_008"},
+        // One byte over: C:\Program Files\SampleAdventure and the marker's 228 make 260. Each names what it installs.
+        {{{"COPYFILE_007", tooLongHere.c_str()}, {"COPYFILE_008", "GAME.DAT"}}, "error target-too-long COPYFILE_007",
+         nullptr, tooLongHereSays.c_str()},
+        {{{"COPYFILE_007", tooLongDeep.c_str()}, {"COPYFILE_008", "DXSETUP.EXE"}}, "error target-too-long COPYFILE_008",
+         nullptr, tooLongDeepSays.c_str()},
         {{{"DEFAULT_DIR", deepDefaultDir.c_str()}}, "error install-folder-too-long DEFAULT_DIR"},
         {{{"COPYFILE_007", "\\SE\\LOOP"}}, "error folder-not-made COPYFILE_007"},
         {{{"EXE_NAME", "START.EXE"}}, "error exe-not-installed EXE_NAME"},
@@ -124,11 +135,19 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
              appendCertificateTable(d, "DATA\\GAME.EXE", std::string("\x18\0\0\0\0\x02\x02\0\x30\x82\xFF\xFF", 12) + std::string(12, 'x'), 24);
          }, "読めません"},
         {{}, "error splash SETUP1.BMP", [](TempDisc& d) { d.writeFile("SETUP1.BMP", "BM"); }},
+        // A newer header (a version-5 one, as editors write by default) says how to write the 40-byte one.
+        {{}, "error splash SETUP1.BMP", [](TempDisc& d) {
+             std::string bitmap = makeBitmapFile(8, 8, 0);
+             bitmap[14] = 124;
+             d.writeFile("SETUP1.BMP", bitmap);
+         }, "BMP3:"},
+        {{}, "warning splash-32-bit SETUP0.BMP", [](TempDisc& d) { d.writeFile("SETUP0.BMP", makeBitmapFile(8, 8, 0, 32)); },
+         "透明な部分は黒く表示されます"},
         {{}, "warning splash-size SETUP3.BMP", [](TempDisc& d) { d.writeFile("SETUP3.BMP", makeBitmapFile(321, 10, 0)); }},
         {{}, "error cd-capacity COPYFILE_*", [](TempDisc& d) { growGameData(d, 651ull << 20); }},
         {{}, "error size-limit COPYFILE_*", [](TempDisc& d) { growGameData(d, 4ull << 30); }},
         // ソ ends in the byte of a backslash.
-        {{{"COPYFILE_001", "ソフト.DAT"}}, "warning iso-name COPYFILE_*",
+        {{{"COPYFILE_001", "ソフト.DAT"}}, "note iso-name COPYFILE_*",
          [](TempDisc& d) { MoveFileA(d.path("DATA\\GAME.DAT").c_str(), d.path("DATA\\ソフト.DAT").c_str()); }},
         {{{"COPYDIR", "A\\B\\C\\D\\E\\F\\G\\DATA\\"}}, "warning iso-depth COPYDIR", [](TempDisc& d) {
              std::filesystem::create_directories(d.path("A\\B\\C\\D\\E\\F\\G"));
@@ -145,7 +164,8 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         std::vector<std::string> found;  // each as "error missing-key GAME_NAME", then its problem
         checkDisc(disc.folder().c_str(), [](const Finding& f, void* found) {
             auto& all = *static_cast<std::vector<std::string>*>(found);
-            all.push_back((f.severity == Severity::error ? "error " : "warning ") + std::string(f.check) + " " + f.key);
+            const char* const severities[] = {"error ", "warning ", "note "};
+            all.push_back(severities[static_cast<int>(f.severity)] + std::string(f.check) + " " + f.key);
             all.push_back(f.problem);
         }, &found);
         const bool aboutSignatures = std::string(c.finding).rfind("warning unsigned ", 0) == 0;
@@ -164,6 +184,79 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         } else if (c.says != nullptr) {
             EXPECT_NE(found[1].find(c.says), std::string::npos) << c.finding << " says " << found[1];
         }
+    }
+}
+
+// The report's way out, faked: a console, a file, and what each was given.
+const HANDLE kConsole = reinterpret_cast<HANDLE>(0x5100), kFile = reinterpret_cast<HANDLE>(0x5104);
+HANDLE standardOutput;
+UINT consoleCodePage;
+std::wstring toConsole;
+std::string toFile;
+decltype(&WriteFile) realWriteFile;
+
+HANDLE WINAPI fakeStdHandle(DWORD) { return standardOutput; }
+UINT WINAPI fakeConsoleOutputCP() { return consoleCodePage; }
+BOOL WINAPI fakeConsoleMode(HANDLE handle, LPDWORD mode) {
+    *mode = ENABLE_PROCESSED_OUTPUT;
+    return handle == kConsole;
+}
+BOOL WINAPI fakeWriteConsoleW(HANDLE handle, const void* text, DWORD length, LPDWORD written, LPVOID) {
+    toConsole.append(static_cast<const wchar_t*>(text), length);
+    *written = length;
+    return handle == kConsole;
+}
+BOOL WINAPI fakeWriteFile(HANDLE handle, LPCVOID bytes, DWORD length, LPDWORD written, LPOVERLAPPED overlapped) {
+    if (handle != kFile) return realWriteFile(handle, bytes, length, written, overlapped);
+    toFile.append(static_cast<const char*>(bytes), length);
+    *written = length;
+    return TRUE;
+}
+
+// A console of any code page gets the report in UTF-16; a file gets it in the
+// console's code page, with "?" for what that lacks and never a similar
+// character, or in UTF-8 as JSON.
+TEST(ConsoleTest, AConsoleGetsUtf16AndAFileItsCodePageOrUtf8) {
+    ImportPatch stdHandle("kernel32.dll", "GetStdHandle", reinterpret_cast<void*>(fakeStdHandle));
+    ImportPatch codePage("kernel32.dll", "GetConsoleOutputCP", reinterpret_cast<void*>(fakeConsoleOutputCP));
+    ImportPatch mode("kernel32.dll", "GetConsoleMode", reinterpret_cast<void*>(fakeConsoleMode));
+    ImportPatch console("kernel32.dll", "WriteConsoleW", reinterpret_cast<void*>(fakeWriteConsoleW));
+    ImportPatch file("kernel32.dll", "WriteFile", reinterpret_cast<void*>(fakeWriteFile));
+    realWriteFile = file.original<decltype(&WriteFile)>();
+    // ¥ (U+00A5) is what best-fit would turn into a backslash in code page 932.
+    const Finding findings[] = {makeFinding(Severity::error, "name-code-page", L"説明書\\a¥b.txt", {"表せない"}),
+                                makeFinding(Severity::note, "iso-name", "COPYFILE_*", {"8.3"})};
+    const std::wstring text = L"error: 説明書\\a¥b.txt: 表せない\r\nnote: COPYFILE_*: 8.3\r\n"
+                              L"SETUPCHK: エラー 1 件、警告 0 件、注記 1 件\r\n";
+    const std::wstring json = L"{\n  \"disc\": \"D:\\\\DISC\",\n  \"findings\": [\n"
+                              L"    {\"severity\": \"error\", \"check\": \"name-code-page\", \"key\": \"説明書\\\\a¥b.txt\", "
+                              L"\"problem\": \"表せない\"},\n"
+                              L"    {\"severity\": \"note\", \"check\": \"iso-name\", \"key\": \"COPYFILE_*\", \"problem\": \"8.3\"}"
+                              L"\n  ],\n  \"errors\": 1,\n  \"warnings\": 0,\n  \"notes\": 1\n}\n";
+    std::string jsonBytes(json.size() * 3, '\0');
+    jsonBytes.resize(WideCharToMultiByte(CP_UTF8, 0, json.data(), int(json.size()), jsonBytes.data(),
+                                         int(jsonBytes.size()), nullptr, nullptr));
+    const struct { HANDLE handle; UINT codePage; bool json; std::wstring console; std::string file; } cases[] = {
+        {kConsole, 437, false, text, ""},
+        {kConsole, 932, true, json, ""},
+        {kFile, 932, false, L"", "error: 説明書\\a?b.txt: 表せない\r\nnote: COPYFILE_*: 8.3\r\n"
+                                 "SETUPCHK: エラー 1 件、警告 0 件、注記 1 件\r\n"},
+        {kFile, 437, false, L"", "error: ???\\a\x9D" "b.txt: ????\r\nnote: COPYFILE_*: 8.3\r\n"
+                                 "SETUPCHK: ??? 1 ???? 0 ???? 1 ?\r\n"},
+        {kFile, 437, true, L"", jsonBytes},
+    };
+    for (const auto& c : cases) {
+        standardOutput = c.handle;
+        consoleCodePage = c.codePage;
+        toConsole.clear();
+        toFile.clear();
+        Report report = openReport("SETUPCHK");
+        report.json = c.json;
+        beginReport(report, "D:\\DISC");
+        for (const Finding& finding : findings) printFinding(finding, &report);
+        EXPECT_EQ(finishReport(report, false), kExitErrors);
+        EXPECT_TRUE(toConsole == c.console) << c.codePage << (c.json ? " json" : " text");
+        EXPECT_EQ(toFile, c.file) << c.codePage << (c.json ? " json" : " text");
     }
 }
 

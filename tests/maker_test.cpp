@@ -110,8 +110,15 @@ void removeTree(const std::wstring& root) {
 struct Made {
     DWORD exitCode;
     std::set<std::string> findings;  // "error name-code-page", ..., from the JSON report
+    std::set<std::string> errorKeys;  // "name-code-page LOGS\☃", ..., in UTF-8 as the JSON has them unescaped
     std::string json;
 };
+
+std::string utf8(const std::wstring& text) {
+    std::string bytes(text.size() * 3, '\0');
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), int(bytes.size()), nullptr, nullptr));
+    return bytes;
+}
 
 // SETUPMK.EXE with the shipped 32-bit programs, its JSON report read.
 Made runMaker(const std::wstring& arguments) {
@@ -124,7 +131,7 @@ Made runMaker(const std::wstring& arguments) {
     startup.hStdOutput = startup.hStdError = report;
     PROCESS_INFORMATION process = {};
     std::wstring commandLine = L"SETUPMK.EXE --json --program \"Z:" SHIPPED_PROGRAM_DIR "\" " + arguments;
-    Made made = {9999, {}, {}};
+    Made made = {9999, {}, {}, {}};
     if (CreateProcessW(L"Z:" SETUPMK_EXE_PATH, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                        &startup, &process)) {
         WaitForSingleObject(process.hProcess, 60000);
@@ -136,9 +143,12 @@ Made runMaker(const std::wstring& arguments) {
     made.json = readFileW(out);
     const std::string& json = made.json;
     DeleteFileW(out.c_str());
-    const std::regex finding("\"severity\": \"(\\w+)\", \"check\": \"([a-z0-9-]+)\"");
-    for (std::sregex_iterator it(json.begin(), json.end(), finding), end; it != end; ++it)
+    const std::regex finding("\"severity\": \"(\\w+)\", \"check\": \"([a-z0-9-]+)\", \"key\": \"((?:[^\"\\\\]|\\\\.)*)\"");
+    for (std::sregex_iterator it(json.begin(), json.end(), finding), end; it != end; ++it) {
         made.findings.insert((*it)[1].str() + " " + (*it)[2].str());
+        if ((*it)[1].str() == "error")
+            made.errorKeys.insert((*it)[2].str() + " " + std::regex_replace((*it)[3].str(), std::regex("\\\\(.)"), "$1"));
+    }
     return made;
 }
 
@@ -156,18 +166,28 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
     std::wstring deep;
     for (int level = 0; level < 5; ++level) deep += std::wstring(40, L'A' + level) + L"\\";
     const std::wstring dir(60, L'D');
+    // Below the game folder, one byte longer than an entry takes; its folder fits below a deep parent folder too.
+    const std::wstring overLong = std::wstring(90, L'P') + L"\\" + std::wstring(168, L'Q');
     // extraFiles: how many of the extra files the disc carries; isoNames: how many names the summary has,
     // 表.TXT of the game and the large tree's 40 lower-case ones.
     // options: before the required ones; a file the caller names as left out (a dangling link under Wine) is told.
+    // errorKeys: where given, every error's check and key exactly, the name as the game folder has it.
     const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles, isoNames;
-                   const wchar_t* options = L""; } cases[] = {
-        {{}, 0, {"warning iso-name", "warning unsigned"}, 0, 1},
-        {{{L"caf\u00e9.TXT", "x"}, {L"LOGS\\", ""}, {L"LOGS\\\u2603\\", ""}, {L"LOGS\\\u2603\\IN.TXT", "x"}}, 1,
-         {"error name-code-page", "warning iso-name", "warning unsigned"}, 0, 1},
+                   const wchar_t* options = L""; std::set<std::wstring> errorKeys = {}; } cases[] = {
+        {{}, 0, {"note iso-name", "warning unsigned"}, 0, 1},
+        // Names that best-fit would show as Cafe.txt, a\b.txt and ??: the real ones are told.
+        {{{L"説明書\\", ""}, {L"説明書\\Café.txt", "x"}, {L"a¥b.txt", "x"},
+          {L"🎮.txt", "x"}, {L"LOGS\\", ""}, {L"LOGS\\\u2603\\", ""}, {L"LOGS\\\u2603\\IN.TXT", "x"}}, 1,
+         {"error name-code-page", "note iso-name", "warning unsigned"}, 0, 1, L"",
+         {L"name-code-page 説明書\\Café.txt", L"name-code-page a¥b.txt",
+          L"name-code-page 🎮.txt", L"name-code-page LOGS\\\u2603"}},
+        {{{overLong.substr(0, 91), ""}, {overLong, "x"}}, 1, {"error path-too-long", "note iso-name", "warning unsigned"}, 0, 1, L"",
+         {L"path-too-long " + overLong}},
         {{{deep.substr(0, 41), ""}, {deep.substr(0, 82), ""}, {deep.substr(0, 123), ""}, {deep.substr(0, 164), ""},
-          {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "warning iso-name", "warning unsigned"}, 1, 1},
-        {largeGame(), 0, {"warning iso-name", "warning unsigned"}, 2000, 41},
-        {{}, 1, {"error not-a-file", "warning iso-name", "warning unsigned"}, 0, 1, L"--left-out DOCS\\GONE.TXT "},
+          {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "note iso-name", "warning unsigned"}, 1, 1},
+        {largeGame(), 0, {"note iso-name", "warning unsigned"}, 2000, 41},
+        {{}, 1, {"error not-a-file", "note iso-name", "warning unsigned"}, 0, 1, L"--left-out DOCS\\GONE.TXT ",
+         {L"not-a-file DOCS\\GONE.TXT"}},
     };
     for (const auto& c : cases) {
         const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc");
@@ -177,6 +197,11 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
         const Made made = runMaker(c.options + (L"--name Game --exe GAME.EXE --dir " + dir + L" \"" + game + L"\" \"" + disc + L"\""));
         EXPECT_EQ(made.exitCode, c.exitCode) << c.extra.size();
         EXPECT_EQ(made.findings, c.findings) << c.extra.size();
+        std::set<std::string> errorKeys;
+        for (const std::wstring& key : c.errorKeys) errorKeys.insert(utf8(key));
+        if (!c.errorKeys.empty()) {
+            EXPECT_EQ(made.errorKeys, errorKeys) << made.json;
+        }
         // One summary, every name kept in the JSON, the first few in its text.
         const auto [isoNames, isoProblem] = isoNameSummary(made.json);
         EXPECT_EQ(isoNames, c.isoNames) << c.extra.size();

@@ -38,8 +38,9 @@ constexpr char kFolderTitle[] = "インストールするフォルダの指定";
 constexpr char kProgressTitle[] = "インストール中．．．";
 constexpr char kInstalledText[] = "正常にインストールが行われました。";
 constexpr char kDirectSoundText[] = "DirectSoundをインストールしますか？";
+constexpr char kInsertDiscText[] = "ＣＤ－ＲＯＭを入れて下さい";
 
-std::string gameName, defaultDir, recordKey;
+std::string gameName, defaultDir, recordKey, discFolder;
 
 // Paths in upper case, as the file system compares them.
 std::string folded(std::string path) {
@@ -119,10 +120,27 @@ bool isBox(HWND window, const char* wanted) {
     return GetDlgItem(window, kBoxText) != nullptr && controlText(window, kBoxText) == wanted;
 }
 
-// A dialog's title, and a message box's text.
+// The first file the copy list names that is not on the disc, with its key.
+bool noteMissingSource(const CopyEntry& entry, void* context) {
+    if (entry.kind != CopyEntryKind::file || entry.sourcePath == nullptr || exists(entry.sourcePath)) return true;
+    char key[kKeySize];
+    formatNumberedKey(NumberedKey::copyFile, entry.index, key);
+    *static_cast<std::string*>(context) = std::string(entry.sourcePath) + ", " + key;
+    return false;
+}
+
+// A dialog's title, and a message box's text; for the request for the disc,
+// the listed file it is asked for.
 std::string describe(HWND window) {
     std::string seen = " \"" + title(window) + "\"";
     if (GetDlgItem(window, kBoxText) != nullptr) seen += ": \"" + controlText(window, kBoxText) + "\"";
+    if (isBox(window, kInsertDiscText)) {
+        std::string missing;
+        const std::string programFolder = discFolder + "\\";
+        (void)walkCopyListFrom(programFolder.c_str(), nullptr, noteMissingSource, &missing);
+        seen += missing.empty() ? " (every listed file is on the disc)"
+                                : " (it asks for " + missing + ", listed but not on the disc)";
+    }
     return seen;
 }
 
@@ -300,6 +318,7 @@ int main(int argc, char** argv) {
     expect(recordedFolder(recordKey).empty(), "the game is installed already");
 
     begin("start");
+    discFolder = disc;
     start(program, disc);
     uninstall(disc, install(disc));
     std::printf("PASS the tour of %s\n", disc.c_str());

@@ -88,15 +88,16 @@ void TempRegistryKey::setValue(const char* valueName, DWORD type, const void* da
         ADD_FAILURE() << "cannot set " << valueName << " in HKCU\\" << subKey();
 }
 
-std::string makeBitmapFile(int width, int height, COLORREF colour) {
-    const DWORD rowSize = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+std::string makeBitmapFile(int width, int height, COLORREF colour, WORD bits) {
+    const DWORD pixelSize = bits / 8u;
+    const DWORD rowSize = (static_cast<DWORD>(width) * pixelSize + 3) & ~3u;
     BITMAPFILEHEADER file = {0x4D42, 54 + rowSize * height, 0, 0, 54};  // "BM"
-    BITMAPINFOHEADER info = {sizeof info, width, height, 1, 24, BI_RGB, rowSize * height, 0, 0, 0, 0};
-    std::string row(rowSize, '\0');
+    BITMAPINFOHEADER info = {sizeof info, width, height, 1, bits, BI_RGB, rowSize * height, 0, 0, 0, 0};
+    std::string row(rowSize, '\0');  // 32 bits: alpha 0, transparent
     for (int x = 0; x < width; ++x) {
-        row[x * 3] = static_cast<char>(GetBValue(colour));
-        row[x * 3 + 1] = static_cast<char>(GetGValue(colour));
-        row[x * 3 + 2] = static_cast<char>(GetRValue(colour));
+        row[x * pixelSize] = static_cast<char>(GetBValue(colour));
+        row[x * pixelSize + 1] = static_cast<char>(GetGValue(colour));
+        row[x * pixelSize + 2] = static_cast<char>(GetRValue(colour));
     }
     std::string bytes = std::string(reinterpret_cast<const char*>(&file), sizeof file) +
                         std::string(reinterpret_cast<const char*>(&info), sizeof info);

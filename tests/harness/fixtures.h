@@ -57,5 +57,5 @@ private:
 };
 
 // A bitmap file: 14-byte file header, 40-byte information header and
-// bottom-up rows of 24-bit pixels, all of one colour.
-std::string makeBitmapFile(int width, int height, COLORREF colour);
+// bottom-up rows of 24-bit (or 32-bit, transparent) pixels, all of one colour.
+std::string makeBitmapFile(int width, int height, COLORREF colour, WORD bits = 24);
