@@ -1,5 +1,7 @@
 #include "checker/peimage.h"
 
+#include <shellapi.h>
+
 #include <cstring>
 #include <vector>
 
@@ -102,3 +104,5 @@ bool peExportsOrdinal(const char* path, WORD ordinal) {
     return offsetOf(image, exports.AddressOfFunctions, functions) &&
            readAt(image.bytes, functions + sizeof address * (ordinal - exports.Base), address) && address != 0;
 }
+
+UINT iconCount(const wchar_t* path) { return ExtractIconExW(path, -1, nullptr, nullptr, 0); }

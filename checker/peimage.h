@@ -15,3 +15,7 @@ bool readPeHeaders(const char* path, PeHeaders& headers);
 
 // Whether the PE file at path exports ordinal.
 bool peExportsOrdinal(const char* path, WORD ordinal);
+
+// How many icons the shell finds in a file (a program, a library or an icon
+// file), as it shows a drive's or a file's icon; 0 when none or unreadable.
+UINT iconCount(const wchar_t* path);

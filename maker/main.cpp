@@ -26,7 +26,8 @@ constexpr char kUsage[] =
     "使い方: SETUPMK.EXE --name ゲーム名 --exe ファイル [--dir 名前] [--reg 名前]\r\n"
     "                   [--shortcut 名前=ファイル [--description 説明] [--icon ファイル[,番号]]]...\r\n"
     "                   [--shortcut-folder 名前] [--directx フォルダ] [--splash N=BMPファイル]...\r\n"
-    "                   [--program フォルダ] [--left-out ファイル]... [--json] ゲームのフォルダ ディスクのフォルダ\r\n"
+    "                   [--program フォルダ] [--left-out ファイル]... [--no-autorun] [--json]\r\n"
+    "                   ゲームのフォルダ ディスクのフォルダ\r\n"
     "ディスクのフォルダは無いか空でなければなりません。\r\n";
 
 struct Arguments {
@@ -45,6 +46,7 @@ struct Arguments {
     const wchar_t* shortcutArguments[3 * 100][2] = {};
     int shortcutArgumentCount = 0;
     std::vector<const wchar_t*> leftOut;  // --left-out: files of the game the system does not list
+    bool noAutorun = false;
 };
 
 // Reads the command line; false when it is wrong.
@@ -52,6 +54,10 @@ bool parseArguments(wchar_t** argv, int argc, Arguments& a, Report& report, bool
     for (int i = 1; i < argc; ++i) {
         const wchar_t* arg = argv[i];
         if (takeReportOption(arg, report, help)) continue;
+        if (lstrcmpW(arg, L"--no-autorun") == 0) {
+            a.noAutorun = true;
+            continue;
+        }
         if (arg[0] != L'-') {
             if (a.gameFolder == nullptr) {
                 a.gameFolder = arg;
@@ -308,6 +314,7 @@ int main() {
     }
     if (a.directx != nullptr) takeFolder(problems, "--directx", a.directx, options.directxFolder, true);
     takeNames(problems, a, options);
+    options.autorun = !a.noAutorun;
     takeSplashFiles(problems, a, options);
 
     // The game tree: names that cannot go on the disc are errors of the disc.

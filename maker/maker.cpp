@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "checker/console.h"
+#include "checker/peimage.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/setupnames.h"
@@ -255,6 +256,38 @@ bool writeSetupFile(const wchar_t* path, const MakerOptions& options, const std:
     return CloseHandle(ini.file) && ini.ok;
 }
 
+// Where a file of the game lies below the source folder (sourceName, in UTF-16).
+const wchar_t* sourceNameW(const TreeItem& item) {
+    const wchar_t* lastBackslash = std::wcsrchr(item.path, L'\\');
+    return item.shared || lastBackslash == nullptr ? item.path : lastBackslash + 1;
+}
+
+// The disc's AutoPlay entry: SETUP.EXE to start, the game's own icon for the
+// drive where its program has one, and the game's name as the drive's label.
+// In UTF-16 with its byte-order mark, so that Windows reads the Japanese name
+// right on any system code page.
+bool writeAutorunFile(const wchar_t* path, const MakerOptions& options, const std::vector<TreeItem>& game) {
+    wchar_t label[sizeof options.gameName];
+    if (MultiByteToWideChar(kTextCodePage, MB_ERR_INVALID_CHARS, options.gameName, -1, label,
+                            static_cast<int>(std::size(label))) == 0)
+        return false;
+    const int exe = findItem(game, options.exeName);
+    wchar_t program[kPathSize];
+    wchar_t icon[kPathSize];
+    if (exe < 0 || !joinWide(program, {options.gameFolder, L"\\", game[static_cast<size_t>(exe)].path}) ||
+        iconCount(program) == 0 || !joinWide(icon, {kSourceFolder, L"\\", sourceNameW(game[static_cast<size_t>(exe)])})) {
+        copyWide(icon, kSetupProgramNameW.text);
+    }
+    const std::wstring text = std::wstring(L"\xFEFF[autorun]\r\nopen=") + kSetupProgramNameW.text + L"\r\nicon=" + icon +
+                              L"\r\nlabel=" + label + L"\r\n";
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    DWORD written = 0;
+    const bool wrote = WriteFile(file, text.data(), bytes, &written, nullptr) && written == bytes;
+    return CloseHandle(file) && wrote;
+}
+
 bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& game,
                     const std::vector<TreeItem>& directx, const std::vector<ListEntry>& list,
                     wchar_t (&failedPath)[kPathSize]) {
@@ -266,6 +299,11 @@ bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& ga
     }
     wchar_t path[kPathSize];
     if (!joinWide(path, {disc, L"\\", kDescriptionFileNameW.text}) || !writeSetupFile(path, options, list)) {
+        copyWide(failedPath, path);
+        return false;
+    }
+    if (options.autorun &&
+        (!joinWide(path, {disc, L"\\", kAutorunFileNameW.text}) || !writeAutorunFile(path, options, game))) {
         copyWide(failedPath, path);
         return false;
     }
@@ -282,9 +320,8 @@ bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& ga
         if (entry.item < 0) continue;
         const TreeItem& item = game[static_cast<size_t>(entry.item)];
         wchar_t from[kPathSize];
-        const wchar_t* lastBackslash = std::wcsrchr(item.path, L'\\');
-        const wchar_t* onDisc = item.shared || lastBackslash == nullptr ? item.path : lastBackslash + 1;
-        if (!joinWide(from, {options.gameFolder, L"\\", item.path}) || !copyInto(from, source, onDisc, failedPath))
+        if (!joinWide(from, {options.gameFolder, L"\\", item.path}) ||
+            !copyInto(from, source, sourceNameW(item), failedPath))
             return false;
     }
     for (const TreeItem& item : directx) {

@@ -42,6 +42,7 @@ struct MakerOptions {
     char regName[kPathSize];
     char shortcutFolder[kPathSize];
     std::vector<ShortcutOption> shortcuts;
+    bool autorun;  // AUTORUN.INF at the disc's root
 };
 
 // One copy-list entry and the file it copies (-1 for a marker).

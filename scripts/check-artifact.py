@@ -4,7 +4,10 @@ templates, icon and manifest (with what it asks of Windows: code page 932,
 elevation, the supported systems, DPI awareness) and the DLLs it needs, and
 that the DSETUP.dll beside it gives exactly what SETUP.EXE imports from it, and
 that the DXSETUP.EXE in the source folder is a GUI program for the same
-processor, all read straight from the PE files.
+processor, all read straight from the PE files. SETUP.EXE, DSETUP.dll and the
+tools built beside the disc (../SETUPMK.EXE, ../checker/SETUPCHK.EXE) each carry
+version information: a description, the product's name and the project's one
+version from CMakeLists.txt.
 
     check-artifact.py [--target i686|x86_64] DISC_FOLDER
 
@@ -14,6 +17,7 @@ python3-pefile; the dialog templates with the reader below.
 """
 
 import os
+import re
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -108,6 +112,8 @@ TARGETS = {
     "x86_64": ("PE32+", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS, "AMD64", pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"],
                "amd64"),
 }
+
+PRODUCT_NAME = "CD-ROM ゲームセットアップ"
 
 DSETUP = "dsetup.dll"
 DSETUP_ORDINALS = [5, 11]
@@ -347,9 +353,10 @@ def check_manifest(report, resources, target):
     report.check("manifest is well-formed XML", root.tag == MANIFEST_NS + "assembly", root.tag)
     own = root.find(MANIFEST_NS + "assemblyIdentity")
     attrs = own.attrib if own is not None else {}
-    want = {"version": "1.0.0.0", "type": "win32", "processorArchitecture": architecture}
+    version = ".".join(str(n) for n in project_version() or ()) + ".0"
+    want = {"version": version, "type": "win32", "processorArchitecture": architecture}
     got = {key: attrs.get(key) for key in want}
-    report.check(f"manifest identity is 1.0.0.0, win32, {architecture}", got == want, str(got))
+    report.check(f"manifest identity is the project's {version}, win32, {architecture}", got == want, str(got))
     description = root.find(MANIFEST_NS + "description")
     text = description.text if description is not None else None
     report.check("manifest description", text == MANIFEST_DESCRIPTION, repr(text))
@@ -414,6 +421,33 @@ def check_dsetup(report, pe, target):
                  str(symbols))
 
 
+def project_version():
+    """The version of project() in CMakeLists.txt, which every program carries."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "CMakeLists.txt")
+    with open(path, encoding="utf-8") as f:
+        found = re.search(r"^project\(\S+ VERSION ([0-9]+)\.([0-9]+)\.([0-9]+)\b", f.read(), re.MULTILINE)
+    return tuple(int(n) for n in found.groups()) if found else None
+
+
+def check_version_info(report, pe, name, version):
+    """The VERSIONINFO resource: the fixed part and the strings agree on the project's version."""
+    strings = {}
+    for info in getattr(pe, "FileInfo", None) or []:
+        for entry in info:
+            for table in getattr(entry, "StringTable", []):
+                strings.update({k.decode("utf-8"): v.decode("utf-8") for k, v in table.entries.items()})
+    fixed = (pe.VS_FIXEDFILEINFO or [None])[0] if hasattr(pe, "VS_FIXEDFILEINFO") else None
+    text = ".".join(str(n) for n in version) if version else None
+    report.check(f"{name} version information names the project's version {text}", version is not None and
+                 fixed is not None and strings.get("FileVersion") == text and strings.get("ProductVersion") == text and
+                 (fixed.FileVersionMS, fixed.FileVersionLS) == ((version[0] << 16) | version[1], version[2] << 16) and
+                 (fixed.ProductVersionMS, fixed.ProductVersionLS) == (fixed.FileVersionMS, fixed.FileVersionLS),
+                 f"strings {strings.get('FileVersion')}/{strings.get('ProductVersion')}")
+    report.check(f"{name} version information: product {PRODUCT_NAME}, a description, file name {name}",
+                 strings.get("ProductName") == PRODUCT_NAME and strings.get("FileDescription", "").strip() != "" and
+                 strings.get("OriginalFilename") == name, str(strings))
+
+
 def load(report, path):
     try:
         return pefile.PE(path)
@@ -447,17 +481,27 @@ def main(argv):
     report.guarded(f"icon group {ICON_GROUP_ID}", check_icon, resources)
     report.guarded(f"manifest {MANIFEST_ID}", check_manifest, resources, target)
     report.guarded("imports", check_imports, pe)
+    version = project_version()
+    report.guarded("SETUP.EXE version", check_version_info, pe, "SETUP.EXE", version)
 
     dsetup_path = os.path.join(argv[1], "DSETUP.dll")
     dsetup = load(report, dsetup_path)
     if dsetup is not None:
         print(f"Checking {dsetup_path}")
         report.guarded("DSETUP.dll", check_dsetup, dsetup, target)
+        report.guarded("DSETUP.dll version", check_version_info, dsetup, "DSETUP.dll", version)
     dxsetup_path = os.path.join(argv[1], "DATA", "DXSETUP.EXE")
     dxsetup = load(report, dxsetup_path)
     if dxsetup is not None:
         print(f"Checking {dxsetup_path}")
         report.guarded("DXSETUP.EXE", check_header, dxsetup, target, "DXSETUP.EXE")
+    for tool in (os.path.join("..", "SETUPMK.EXE"), os.path.join("..", "checker", "SETUPCHK.EXE")):
+        tool_path = os.path.normpath(os.path.join(argv[1], tool))
+        program = load(report, tool_path)
+        if program is not None:
+            print(f"Checking {tool_path}")
+            name = os.path.basename(tool_path)
+            report.guarded(f"{name} version", check_version_info, program, name, version)
     print(f"{report.failures} check(s) failed" if report.failures else "all checks passed")
     return 1 if report.failures else 0
 

@@ -2,14 +2,18 @@
 # The run command: installs what is missing, builds, and starts a disc's
 # SETUP.EXE under Wine in a virtual desktop.
 #
-#   scripts/run.sh [DISC_FOLDER]
+#   scripts/run.sh [DISC_FOLDER | IMAGE.iso]
 #
-# Without DISC_FOLDER, the sample disc this build lays out; with it, that disc
-# (one made by scripts/setupmk.sh, say): pressed into an ISO image
-# (build/run-disc.iso) and put into CD-ROM drive D: when root may mount it,
-# else used as a folder. The shipped i686 build is used where 32-bit Windows
-# programs run; elsewhere the x86_64 build, and a disc whose SETUP.EXE is
-# 32-bit gets the x86_64 SETUP.EXE and DSETUP.dll in its image instead.
+# Without an argument, the sample disc this build lays out. An image (one
+# made by scripts/make-iso.sh, the very one that goes to the plant) is put
+# into CD-ROM drive D: as it is. A disc folder (one made by
+# scripts/setupmk.sh, say) is checked with SETUPCHK first, and nothing runs
+# when it finds errors; then it is pressed into an ISO image, put into drive
+# D: when root may mount it (else used as a folder), and the image is removed
+# at the end. The shipped i686 build is used where 32-bit Windows programs
+# run; elsewhere the x86_64 build, and a disc whose SETUP.EXE is 32-bit gets
+# the x86_64 SETUP.EXE and DSETUP.dll in an image of its own instead (an
+# image's files are taken out of it for that, and it is said in one line).
 #
 # With a usable $DISPLAY the program is yours to work with; its Wine prefix
 # (build/run-prefix) is kept, so an installation survives to the next run.
@@ -20,11 +24,11 @@
 # tree against the disc's copy list and prints the install's time.
 set -euo pipefail
 if [ $# -gt 1 ] || [[ ${1:-} == -* ]]; then
-    echo "usage: scripts/run.sh [DISC_FOLDER]" >&2
+    echo "usage: scripts/run.sh [DISC_FOLDER | IMAGE.iso]" >&2
     exit 2
 fi
-if [ $# -eq 1 ] && [ ! -d "$1" ]; then
-    echo "run: $1 is not a folder" >&2
+if [ $# -eq 1 ] && [ ! -d "$1" ] && [ ! -f "$1" ]; then
+    echo "run: $1 is neither a disc folder nor an image" >&2
     exit 2
 fi
 given=${1:+$(realpath -- "$1")}
@@ -32,6 +36,15 @@ cd "$(dirname "$0")/.."
 
 scripts/setup-machine.sh
 scripts/build.sh >/dev/null
+if [ -d "$given" ]; then
+    # The checker's errors are what a user would meet while installing.
+    status=0
+    scripts/setupchk.sh "$given" || status=$?
+    if [ $status -ne 0 ]; then
+        echo "run: SETUPCHK $([ $status -eq 1 ] && echo "found errors in" || echo "could not read") $given: nothing was run" >&2
+        exit 1
+    fi
+fi
 source scripts/wine-env.sh
 
 shots="$PWD/build/screenshots"
@@ -71,17 +84,53 @@ stage_disc() {
     echo "run: the disc's SETUP.EXE is 32-bit, which cannot run here: its image gets the x86_64 build's SETUP.EXE and DSETUP.dll instead" >&2
 }
 
+# An image's files in a folder of their own, in $disc, removed at the end.
+unpack_image() {
+    local unpacked
+    unpacked=$(mktemp -d /tmp/cdsetup-run-unpacked.XXXXXX)
+    wine_env_cleanups+=("rm -rf '$unpacked'")
+    xorriso -osirrox on -indev "$1" -extract / "$unpacked" >/dev/null 2>&1 || fail "disc image: $1 cannot be read"
+    chmod -R u+w "$unpacked"
+    stage_disc "$unpacked"
+}
+
+# Whether an image's SETUP.EXE runs here as it is.
+image_runs_here() {
+    local setup
+    setup=$(mktemp /tmp/cdsetup-run-setup.XXXXXX)
+    wine_env_cleanups+=("rm -f '$setup'")
+    rm -f "$setup"
+    xorriso -osirrox on -indev "$1" -extract /SETUP.EXE "$setup" >/dev/null 2>&1 || fail "disc image: no SETUP.EXE in $1"
+    [ "$(pe_machine "$setup")" != 014c ] || [ "$wine_build" = i686 ]
+}
+
 # The disc in CD-ROM drive D: (or, without root, its folder), named in $from.
 insert_disc() {
     if [ -z "$given" ]; then
         disc="$PWD/build/$wine_build/disc"
         image="build/$wine_build/disc.iso"
+    elif [ -f "$given" ]; then
+        image=$given
+        if ! image_runs_here "$given"; then
+            unpack_image "$given"
+            echo "run: so the tour runs a copy of $given, not the image itself" >&2
+            image=""
+        fi
     else
         stage_disc "$given"
-        image=build/run-disc.iso
+        image=""
     fi
-    scripts/make-iso.sh "$disc" "$image" || fail "disc image: make-iso.sh could not press $disc"
+    if [ -z "$image" ]; then
+        image=$(mktemp /tmp/cdsetup-run-disc.XXXXXX.iso)
+        wine_env_cleanups+=("rm -f '$image'")
+        # Labelled as make-iso.sh labels the disc, or "CDROM" where it needs a label given.
+        scripts/make-iso.sh "$disc" "$image" 2>/dev/null || scripts/make-iso.sh "$disc" "$image" CDROM ||
+            fail "disc image: make-iso.sh could not press $disc"
+    fi
     cdrom_drive D "$image"
+    if [ -f "$given" ] && [ -z "${SETUP_TEST_CDROM:-}" ]; then
+        fail "disc image: an image goes into drive D: through fuseiso, which needs root"
+    fi
     from=${SETUP_TEST_CDROM:-$(winepath -w "$disc" 2>/dev/null)}
 }
 

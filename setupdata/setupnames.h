@@ -67,6 +67,10 @@ constexpr WideName<N> widen(const char (&name)[N]) {
 constexpr auto kSetupProgramNameW = widen(kSetupProgramName);
 constexpr auto kDescriptionFileNameW = widen(kDescriptionFileName);
 constexpr auto kDsetupLibraryW = widen(kDsetupLibrary);
+// The disc's AutoPlay entry at its root, which the disc tools write and check;
+// the program itself never reads it.
+constexpr char kAutorunFileName[] = "AUTORUN.INF";
+constexpr auto kAutorunFileNameW = widen(kAutorunFileName);
 
 constexpr WORD kDsetupGetVersionOrdinal = 11;
 constexpr WORD kDsetupRunOrdinal = 5;

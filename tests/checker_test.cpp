@@ -51,6 +51,12 @@ void appendCertificateTable(TempDisc& disc, const char* program, const std::stri
     file.seekp(0, std::ios::end) << table;
 }
 
+// AUTORUN.INF as SETUPMK writes it, in UTF-16 LE with its byte-order mark, with the lines given.
+void writeAutorun(TempDisc& disc, const std::wstring& lines) {
+    const std::wstring text = L"\xFEFF[autorun]\r\n" + lines;
+    disc.writeFile("AUTORUN.INF", std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t)));
+}
+
 // Each disc has one mistake and gets exactly the finding for it. Every copy of the shipped disc is unsigned: that
 // warning counts only in the cases about it. Signed programs are checked on a disc signed for real by
 // tests/signing_test.sh.
@@ -149,9 +155,28 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         // ソ ends in the byte of a backslash.
         {{{"COPYFILE_001", "ソフト.DAT"}}, "note iso-name COPYFILE_*",
          [](TempDisc& d) { MoveFileA(d.path("DATA\\GAME.DAT").c_str(), d.path("DATA\\ソフト.DAT").c_str()); }},
+        // A sound AUTORUN.INF is on the shipped disc; each of these is made by hand.
+        {{}, "warning autorun-encoding AUTORUN.INF",
+         [](TempDisc& d) { d.writeFile("AUTORUN.INF", "[autorun]\r\nopen=SETUP.EXE\r\nlabel=\x83\x54\x83\x93\r\n"); },
+         "コードページ 932"},
+        {{}, "error autorun-encoding AUTORUN.INF",
+         [](TempDisc& d) { d.writeFile("AUTORUN.INF", "\xEF\xBB\xBF[autorun]\r\nopen=SETUP.EXE\r\n"); }},
+        {{}, "error autorun-open AUTORUN.INF", [](TempDisc& d) { writeAutorun(d, L"open=DATA\\GAME.EXE\r\n"); },
+         "DATA\\GAME.EXE"},
+        {{}, "error autorun-open AUTORUN.INF", [](TempDisc& d) { writeAutorun(d, L"open=SETUP.EXE /x\r\n"); }},
+        {{}, "error autorun-open AUTORUN.INF", [](TempDisc& d) { writeAutorun(d, L"icon=SETUP.EXE\r\n"); }},
+        {{}, "warning autorun-icon AUTORUN.INF",
+         [](TempDisc& d) { writeAutorun(d, L"open=\\setup.exe\r\nicon=DATA\\GAME.ICO\r\n"); }, "ありません"},
+        {{}, "warning autorun-icon AUTORUN.INF",
+         [](TempDisc& d) { writeAutorun(d, L"open=SETUP.EXE\r\nicon=DATA\\GAME.EXE,2\r\n"); }, "2 番のアイコン"},
+        {{}, "warning autorun-icon AUTORUN.INF",
+         [](TempDisc& d) { writeAutorun(d, L"open=SETUP.EXE\r\nicon=DATA\\GAME.DAT\r\n"); }, "0 番のアイコン"},
+        {{}, "warning autorun-label AUTORUN.INF",
+         [](TempDisc& d) { writeAutorun(d, L"open=SETUP.EXE\r\nlabel=" + std::wstring(33, L'\x30B5') + L"\r\n"); }, "33 文字"},
         {{{"COPYDIR", "A\\B\\C\\D\\E\\F\\G\\DATA\\"}}, "warning iso-depth COPYDIR", [](TempDisc& d) {
              std::filesystem::create_directories(d.path("A\\B\\C\\D\\E\\F\\G"));
              MoveFileA(d.path("DATA").c_str(), d.path("A\\B\\C\\D\\E\\F\\G\\DATA").c_str());
+             DeleteFileA(d.path("AUTORUN.INF").c_str());  // its icon was in DATA
          }}};
     for (const Case& c : cases) {
         // A copy of the shipped disc (the one the 32-bit build laid out) in a folder of its own: Wine caches

@@ -171,9 +171,12 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
     // extraFiles: how many of the extra files the disc carries; isoNames: how many names the summary has,
     // 表.TXT of the game and the large tree's 40 lower-case ones.
     // options: before the required ones; a file the caller names as left out (a dangling link under Wine) is told.
+    // exe: the game's program; icon: AUTORUN.INF's icon, nullptr for no AUTORUN.INF.
     // errorKeys: where given, every error's check and key exactly, the name as the game folder has it.
+    const std::string gameWithIcons = readFileW(L"Z:" SHIPPED_PROGRAM_DIR L"\\disc\\DATA\\GAME.EXE");
     const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles, isoNames;
-                   const wchar_t* options = L""; std::set<std::wstring> errorKeys = {}; } cases[] = {
+                   const wchar_t* options = L""; std::set<std::wstring> errorKeys = {};
+                   const wchar_t* exe = L"GAME.EXE"; const wchar_t* icon = L"SETUP.EXE"; } cases[] = {
         {{}, 0, {"note iso-name", "warning unsigned"}, 0, 1},
         // Names that best-fit would show as Cafe.txt, a\b.txt and ??: the real ones are told.
         {{{L"説明書\\", ""}, {L"説明書\\Café.txt", "x"}, {L"a¥b.txt", "x"},
@@ -188,13 +191,18 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
         {largeGame(), 0, {"note iso-name", "warning unsigned"}, 2000, 41},
         {{}, 1, {"error not-a-file", "note iso-name", "warning unsigned"}, 0, 1, L"--left-out DOCS\\GONE.TXT ",
          {L"not-a-file DOCS\\GONE.TXT"}},
+        // The drive's icon is the game's own where its program has one.
+        {{{L"BIN\\", ""}, {L"BIN\\PLAY.EXE", gameWithIcons}}, 0, {"note iso-name", "warning unsigned"}, 1, 1, L"", {},
+         L"BIN\\PLAY.EXE", L"DATA\\PLAY.EXE"},
+        {{}, 0, {"note iso-name", "warning unsigned"}, 0, 1, L"--no-autorun ", {}, L"GAME.EXE", nullptr},
     };
     for (const auto& c : cases) {
         const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc");
         Tree tree = kGame;
         tree.insert(c.extra.begin(), c.extra.end());
         makeTree(game, tree);
-        const Made made = runMaker(c.options + (L"--name Game --exe GAME.EXE --dir " + dir + L" \"" + game + L"\" \"" + disc + L"\""));
+        const Made made = runMaker(c.options + (L"--name ゲーム --exe " + std::wstring(c.exe) + L" --dir " + dir + L" \"" +
+                                                game + L"\" \"" + disc + L"\""));
         EXPECT_EQ(made.exitCode, c.exitCode) << c.extra.size();
         EXPECT_EQ(made.findings, c.findings) << c.extra.size();
         std::set<std::string> errorKeys;
@@ -218,6 +226,11 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
         for (const auto& [path, bytes] : onDisc) files -= path.rfind(L"DATA\\", 0) == 0 && path.back() != L'\\';
         EXPECT_EQ(files, 0u) << "more or fewer files on the disc than in the game";
         EXPECT_EQ(onDisc.count(L"SETUP.EXE") + onDisc.count(L"DSETUP.dll") + onDisc.count(L"SETUP.INI"), 3u);
+        // AUTORUN.INF in UTF-16 LE with its byte-order mark: SETUP.EXE, the icon, the game's name as the label.
+        const std::wstring autorun = c.icon == nullptr ? L"-" : std::wstring(L"\xFEFF[autorun]\r\nopen=SETUP.EXE\r\nicon=") +
+                                                                    c.icon + L"\r\nlabel=ゲーム\r\n";
+        EXPECT_EQ(onDisc.count(L"AUTORUN.INF") ? onDisc.at(L"AUTORUN.INF") : "-",
+                  c.icon == nullptr ? "-" : std::string(reinterpret_cast<const char*>(autorun.data()), autorun.size() * 2));
         removeTree(game);
         removeTree(disc);
     }

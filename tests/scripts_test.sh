@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # What the commands take from scripts/: the 32-bit probe, both ways, and the
-# label make-iso.sh gives a disc. Run by CTest inside the test command's Wine
+# labels make-iso.sh gives a disc, read back from the image. Run by CTest inside the test command's Wine
 # environment (its prefix and display).
 #
 #   scripts_test.sh probe | label
@@ -44,33 +44,62 @@ probe() {
     check "the template's name $template" "$named" "$filled"
 }
 
+# Both volume labels of an image, "ISO 9660|Joliet", read from its volume
+# descriptors (isoinfo and xorriso report only the first).
+image_labels() {
+    /usr/bin/python3 - "$1" <<'PYTHON'
+import sys
+data = open(sys.argv[1], "rb").read()
+labels = {}
+for sector in range(16, 64):
+    descriptor = data[sector * 2048:(sector + 1) * 2048]
+    if descriptor[1:6] != b"CD001" or descriptor[0] == 255:
+        break
+    if descriptor[0] == 1:
+        labels["iso"] = descriptor[40:72].decode("ascii", "replace").rstrip(" ")
+    elif descriptor[0] == 2 and descriptor[88:91] == b"%/E":
+        labels["joliet"] = descriptor[40:72].decode("utf-16-be").rstrip(" ")
+print(f"{labels.get('iso')}|{labels.get('joliet')}")
+PYTHON
+}
+
 label() {
     local work cases
     work=$(mktemp -d)
-    # expected label | the description file, as printf's format
+    # the ISO 9660 label|the Joliet label, or "refused" and what the refusal
+    # says|LABEL given|the description file, as printf's format
     cases=(
-        'SAMPLEADVENTURE|[InstallInfo]\r\nGAME_NAME=x\r\nREG_NAME=SampleAdventure\r\n'
-        'SOME_GAME_2|[InstallInfo]\r\nREG_NAME=Maker\\Some Game-2\r\n'
-        'ALONGERNAMETHANS|[InstallInfo]\r\nREG_NAME=Maker\\ALongerNameThanSixteen\r\n'
-        'GAME|[InstallInfo]\r\nREG_NAME=Maker\\Game\\\r\n'
-        'XY|[InstallInfo]\r\nREG_NAME=Maker\\X\x95\x5cY\r\n'
-        'CDROM|[InstallInfo]\r\nREG_NAME=\x83\x54\x83\x93\x83\x76\x83\x8b\r\n'
-        'CDROM|[InstallInfo]\r\nGAME_NAME=x\r\n'
-        'QUOTED|[Other]\r\nREG_NAME=Elsewhere\r\n[installinfo]\r\n reg_name = "Quoted" \r\nREG_NAME=Second\r\n'
+        'SAMPLEADVENTURE|SampleAdventure||[InstallInfo]\r\nGAME_NAME=x\r\nREG_NAME=SampleAdventure\r\n'
+        'SOME_GAME_2|Some Game-2||[InstallInfo]\r\nREG_NAME=Maker\\Some Game-2\r\n'
+        'refused|has 22 characters||[InstallInfo]\r\nREG_NAME=Maker\\ALongerNameThanSixteen\r\n'
+        'GAME|Game||[InstallInfo]\r\nREG_NAME=Maker\\Game\\\r\n'
+        'XY|X表Y||[InstallInfo]\r\nREG_NAME=Maker\\X\x95\x5cY\r\n'
+        'CDROM|サンプル||[InstallInfo]\r\nREG_NAME=\x83\x54\x83\x93\x83\x76\x83\x8b\r\n'
+        'CDROM|CDROM||[InstallInfo]\r\nGAME_NAME=x\r\n'
+        'QUOTED|Quoted||[Other]\r\nREG_NAME=Elsewhere\r\n[installinfo]\r\n reg_name = "Quoted" \r\nREG_NAME=Second\r\n'
+        'GIVEN_LABEL|GIVEN_LABEL|GIVEN_LABEL|[InstallInfo]\r\nREG_NAME=Other\r\n'
+        'CDROM|サンプルアドベンチャー|サンプルアドベンチャー|'
+        'DISC_2|Disc 2 ディスク|Disc 2 ディスク|'
+        'refused|has 17 characters|ABCDEFGHIJKLMNOPQ|'
+        'refused|which a Joliet label cannot|Disc: 2|'
+        'refused|is empty| |'
     )
-    local entry expected number=0
+    local entry expected said given number=0 status
     for entry in "${cases[@]}"; do
-        expected=${entry%%|*}
+        IFS='|' read -r expected said given _ <<<"$entry"
         number=$((number + 1))
-        rm -rf "$work/disc"
+        rm -rf "$work/disc" "$work/disc.iso"
         mkdir "$work/disc"
-        printf "${entry#*|}" >"$work/disc/SETUP.INI"
-        "$root/scripts/make-iso.sh" "$work/disc" "$work/disc.iso" 2>&1
-        # The primary volume descriptor's volume identifier, blank-padded.
-        check "label of case $number" "$(dd if="$work/disc.iso" bs=1 skip=32808 count=32 2>/dev/null | tr -d ' ')" "$expected"
+        printf "${entry#*|*|*|}" >"$work/disc/SETUP.INI"
+        status=0
+        "$root/scripts/make-iso.sh" "$work/disc" "$work/disc.iso" ${given:+"$given"} 2>"$work/said" || status=$?
+        if [ "$expected" = refused ]; then
+            check "case $number refused" "$status $(grep -c -- "$said" "$work/said")" "2 1"
+            check "case $number leaves no image" "$(ls "$work" | wc -l)" 2
+        else
+            check "labels of case $number" "$status $(image_labels "$work/disc.iso")" "0 $expected|$said"
+        fi
     done
-    "$root/scripts/make-iso.sh" "$work/disc" "$work/disc.iso" GIVEN_LABEL 2>&1
-    check "a label given" "$(dd if="$work/disc.iso" bs=1 skip=32808 count=32 2>/dev/null | tr -d ' ')" GIVEN_LABEL
     rm -rf "$work"
 }
 

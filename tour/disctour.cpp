@@ -9,8 +9,9 @@
 // goes into UNIXDIR, numbered in order: the launcher in install mode, the
 // folder dialog, the progress dialog, the DirectSound question when the disc
 // asks it (answered no), the completion box, the launcher in run/uninstall
-// mode, the uninstall dialog and the save-file question (answered yes, so
-// that the folder goes too). Checked: the installed
+// mode, the uninstall dialog, the save-file question (answered yes, so
+// that the folder goes too), the uninstalled box and the launcher in install
+// mode again. Checked: the installed
 // tree is exactly what the copy list names, each file with its source's size
 // and time, and the record names the folder; after the uninstall neither the
 // tree, nor the folder, nor the record is left. Prints the install's time,
@@ -269,7 +270,9 @@ void uninstall(const std::string& discFolder, const std::string& folder) {
     click(question, IDYES);
 
     begin("uninstalled box");
-    click(await("uninstalled box", [](HWND w) { return isBox(w, "アンインストールしました。"); }), IDOK);
+    HWND uninstalled = await("uninstalled box", [](HWND w) { return isBox(w, "アンインストールしました。"); });
+    screen("uninstalled");
+    click(uninstalled, IDOK);
 
     begin("launcher in install mode after the uninstall");
     HWND launcher = await("launcher", isLauncher);
@@ -278,6 +281,7 @@ void uninstall(const std::string& discFolder, const std::string& folder) {
     for (const auto& entry : layoutBelow(discFolder, folder).entries)
         expect(!exists(entry.second.path), entry.second.path + " stays");
     expect(!exists(folder), folder + " stays");
+    screen("launcher-install-again");
 
     begin("end");
     click(launcher, IDCANCEL);

@@ -1,7 +1,7 @@
-// The sample disc's stand-in for the DirectX setup library: the two entries the
-// setup program calls, built from our own sources. A publisher replaces this
-// file, and DXSETUP.EXE in the source folder, with the platform's
-// redistributable.
+// The DirectX setup library that every disc carries beside SETUP.EXE: the two
+// entries the program calls, built from our own sources. It reports the
+// installed runtime's version, which every Windows since 98 records, and runs
+// DXSETUP.EXE from the source folder when asked.
 #include <windows.h>
 
 #include <cstdio>
