@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <regex>
 #include <set>
 
@@ -159,8 +160,9 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
     // extraFiles: how many of the extra files the disc carries; isoNames: how many names the summary has,
     // 表.TXT of the game and the large tree's 40 lower-case ones.
     // options: before the required ones; a file the caller names as left out (a dangling link under Wine) is told.
+    // link: the game folder holds PRIVATE, a link to a folder elsewhere, which must stay off the disc.
     const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles, isoNames;
-                   const wchar_t* options = L""; } cases[] = {
+                   const wchar_t* options = L""; bool link = false; } cases[] = {
         {{}, 0, {"warning iso-name"}, 0, 1},
         {{{L"caf\u00e9.TXT", "x"}, {L"LOGS\\", ""}, {L"LOGS\\\u2603\\", ""}, {L"LOGS\\\u2603\\IN.TXT", "x"}}, 1,
          {"error name-code-page", "warning iso-name"}, 0, 1},
@@ -168,12 +170,17 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
           {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "warning iso-name"}, 1, 1},
         {largeGame(), 0, {"warning iso-name"}, 2000, 41},
         {{}, 1, {"error not-a-file", "warning iso-name"}, 0, 1, L"--left-out DOCS\\GONE.TXT "},
+        {{}, 1, {"error link", "warning iso-name"}, 0, 1, L"", true},
     };
+    const std::wstring elsewhere = tempFolder(L"private");
+    makeTree(elsewhere, {{L"SECRET.TXT", "private"}});
     for (const auto& c : cases) {
         const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc");
         Tree tree = kGame;
         tree.insert(c.extra.begin(), c.extra.end());
         makeTree(game, tree);
+        std::optional<UnixLink> link;
+        if (c.link) link.emplace(std::string(game.begin(), game.end()) + "\\PRIVATE", std::string(elsewhere.begin(), elsewhere.end()));
         const Made made = runMaker(c.options + (L"--name Game --exe GAME.EXE --dir " + dir + L" \"" + game + L"\" \"" + disc + L"\""));
         EXPECT_EQ(made.exitCode, c.exitCode) << c.extra.size();
         EXPECT_EQ(made.findings, c.findings) << c.extra.size();
@@ -193,9 +200,17 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
         for (const auto& [path, bytes] : onDisc) files -= path.rfind(L"DATA\\", 0) == 0 && path.back() != L'\\';
         EXPECT_EQ(files, 0u) << "more or fewer files on the disc than in the game";
         EXPECT_EQ(onDisc.count(L"SETUP.EXE") + onDisc.count(L"DSETUP.dll") + onDisc.count(L"SETUP.INI"), 3u);
+        // The link is named, and where it leads.
+        if (c.link) {
+            EXPECT_TRUE(std::regex_search(made.json, std::regex("\"key\": \"PRIVATE\", \"problem\": \"[^\"]*cdsetup-mk-" +
+                                                                std::to_string(GetCurrentProcessId()) + "-private")))
+                << made.json;
+        }
+        link.reset();
         removeTree(game);
         removeTree(disc);
     }
+    removeTree(elsewhere);
 }
 
 TEST(MakerTest, BadArgumentsWriteNothing) {
