@@ -10,6 +10,7 @@
 #include "app/launcher.h"
 #include "res/resource.h"
 #include "setupdata/programstate.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 
@@ -44,7 +45,19 @@ bool requireJapaneseCodePage() {
 // The relaunch form needs no such check: it shows no text, reads no
 // description file, and composes its path from the module path and the tail
 // in the same code page as the shell reads it, whichever that is.
+void restrictLibrarySearch() {
+    using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
+    const auto setDefaultDllDirectories = reinterpret_cast<SetDefaultDllDirectoriesCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    // Without the call the system's own search order stays; nothing to report.
+    if (setDefaultDllDirectories != nullptr) (void)setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 void relaunchFromCommandTail(const char* commandTail) {
+    restrictLibrarySearch();
+    // The shell would open whatever the path names, behind this program's
+    // elevation: only what lies in the program folder.
+    if (commandTail[0] == '\\' || commandTail[0] == '/' || !staysInsideFolder(commandTail)) return;
     char folder[kPathSize];
     if (!getProgramFolder(folder)) return;
 
@@ -56,6 +69,7 @@ void relaunchFromCommandTail(const char* commandTail) {
 }
 
 void runSetup(HINSTANCE instance, int showCommand) {
+    restrictLibrarySearch();
     // Before anything is opened or made: the texts and paths that follow
     // would be read in the wrong code page.
     if (!requireJapaneseCodePage()) return;

@@ -37,30 +37,12 @@ void setStatusText(HWND dialog, const char* statusFormat) {
 
 bool checkInstalledCopy() {
     if (!buildRegistrySubKey()) return false;
-
     char recordedFolder[kPathSize];
-    readInstallRecord(recordedFolder);
-    if (isNoData(recordedFolder)) return false;
-
-    char firstKey[kKeySize];
-    formatNumberedKey(NumberedKey::copyFile, 0, firstKey);
-    char firstEntry[256];
-    readSetupString(firstKey, firstEntry);
-    if (isNoData(firstEntry)) return false;
-
-    char firstFile[kComposedPathSize];
-    const bool firstFileFits = joinText(firstFile, {recordedFolder, "\\", firstEntry});
-
-    if (!isSafeFolder(recordedFolder, kInstalledRefusedAttributes)) {
+    const RecordedCopy copy = readRecordedCopy(recordedFolder);
+    if (copy == RecordedCopy::unsafeFolder) {
         MessageBoxA(nullptr, kUnsafeFolderText, kUnsafeFolderCaption, MB_OK | MB_ICONEXCLAMATION);
-        return false;
     }
-    if (!firstFileFits) return false;
-
-    HANDLE file = CreateFileA(firstFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return true;
+    return copy == RecordedCopy::present;
 }
 
 void selectLauncherMode(HWND dialog) {

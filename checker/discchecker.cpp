@@ -182,14 +182,15 @@ void checkSingleKeys(Check& check) {
     }
     char regName[kLongValue];
     readSetupString(kRegNameKey, regName);
-    if (!buildRegistrySubKey()) {
+    if (!isNoData(regName) && std::strlen(regName) <= kMaxRegName && namesSharedRegistryKey(regName)) {
+        error(check, "reg-name-shared", kRegNameKey,
+              {"HKEY_CURRENT_USER\\Software\\", regName,
+               " はシステムか他のプログラムのキーを指すため、SETUP.EXE は無いものとして扱います。"
+               "インストールの記録は残らず、インストール済みのゲームも見つかりません"});
+    } else if (!buildRegistrySubKey()) {
         error(check, "reg-name", kRegNameKey,
               {"空か ", number(kMaxRegName).text,
                " バイトを超えるため、SETUP.EXE は無いものとして扱います。インストール済みのゲームが見つかりません"});
-    } else if (namesSharedRegistryKey(regName)) {
-        error(check, "reg-name-shared", kRegNameKey,
-              {"HKEY_CURRENT_USER\\", programState.registrySubKey,
-               " はシステムか他のプログラムのキーを指します。アンインストールはこのキーの値をすべて消します"});
     }
 }
 
@@ -647,8 +648,28 @@ void checkCopyList(Check& check) {
     }
 }
 
+// Whether name is one of the folders Windows itself keeps below Program Files
+// (its own programs, and the files programs share), in any case.
+bool namesWindowsProgramFolder(const char* name) {
+    static constexpr const char* kWindowsFolders[] = {
+        "Common Files", "Internet Explorer", "Microsoft.NET", "ModifiableWindowsApps", "MSBuild",
+        "Reference Assemblies", "Uninstall Information", "Windows Defender",
+        "Windows Defender Advanced Threat Protection", "Windows Journal", "Windows Mail", "Windows Media Player",
+        "Windows Multimedia Platform", "Windows NT", "Windows Photo Viewer", "Windows Portable Devices",
+        "Windows Security", "Windows Sidebar", "WindowsApps", "WindowsPowerShell"};
+    for (const char* folder : kWindowsFolders) {
+        if (lstrcmpiA(name, folder) == 0) return true;
+    }
+    return false;
+}
+
 void checkInstallFolders(Check& check) {
     readSetupString(kDefaultDirKey, check.defaultDirName);
+    if (namesWindowsProgramFolder(check.defaultDirName)) {
+        error(check, "default-dir-windows", kDefaultDirKey,
+              {check.defaultDirName, " は Windows が Program Files の下に持つフォルダです。"
+               "インストールは他のプログラムのファイルを上書きし、アンインストールはそれを消します"});
+    }
     char deepParent[kDeepParentLength + 1] = "C:\\";
     std::memset(deepParent + 3, 'D', kDeepParentLength - 3);
     deepParent[kDeepParentLength] = '\0';
@@ -707,14 +728,18 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
     walk.groups = group.index + 1;
     char folderKey[kKeySize];
     formatNumberedKey(NumberedKey::shortcutFolder, group.index, folderKey);
-    if (!isAcceptedShortcutGroup(group)) {
-        // Which of the two the rule refuses.
+    if (!isAcceptedShortcutGroup(group, walk.programsFolder)) {
+        // Which of the three the rule refuses.
         char nameKey[kKeySize];
         formatNumberedKey(NumberedKey::shortcutName, group.index, nameKey);
         if (!isAcceptableRelativePath(group.folder)) {
             error(check, "shortcut-folder", folderKey,
                   {"SETUP.EXE はこのフォルダを拒み、このショートカットを作りません (空、「.」「..」、ドライブ、デバイス名、"
                    "使えない文字、末尾の「.」か空白、先頭・末尾・二重の「\\」)"});
+        } else if (isPlainName(group.name)) {
+            error(check, "shortcut-startup", folderKey,
+                  {"スタートアップ フォルダです。ログオンのたびにゲームが起動してしまうため、"
+                   "SETUP.EXE はこのショートカットを作りません"});
         } else {
             error(check, "shortcut-name", nameKey,
                   {"1 つのファイル名ではないため (「\\」「/」「:」、「.」「..」、デバイス名、使えない文字、末尾の「.」か空白)、"

@@ -82,14 +82,17 @@ bool copyEntry(const CopyEntry& entry, void* context) {
     switch (entry.kind) {
     case CopyEntryKind::subfolderMarker:
         if (entry.targetPath == nullptr) return fail(run, entry.value);
-        // An existing folder is as good as a new one.
-        if (!CreateDirectoryA(entry.targetPath, nullptr) && !isFolder(entry.targetPath))
+        // An existing folder is as good as a new one, but not a link to one,
+        // nor one below a link: the copy would go wherever it leads.
+        if (!followsNoLinkBelow(programState.installFolder, entry.targetPath) ||
+            (!CreateDirectoryA(entry.targetPath, nullptr) && !isFolder(entry.targetPath)))
             return fail(run, entry.targetPath);
         return true;
     case CopyEntryKind::resetMarker:
         return true;  // the walker starts the next files in the install folder itself
     case CopyEntryKind::file:
         if (entry.sourcePath == nullptr || entry.targetPath == nullptr) return fail(run, entry.value);
+        if (!followsNoLinkBelow(programState.installFolder, entry.targetPath)) return fail(run, entry.targetPath);
         return copyFile(run, entry.sourcePath, entry.targetPath);
     }
     return true;
@@ -107,6 +110,10 @@ DWORD WINAPI copyWorker(void* parameter) {
     run.buffer = static_cast<BYTE*>(GlobalAlloc(GPTR, kCopyChunkSize));
     if (run.buffer == nullptr) {
         run.outcome = Outcome::failed;
+    } else if (!followsNoLink(programState.installFolder)) {
+        // Checked when it was chosen, and again now that it has been made.
+        fail(run, programState.installFolder);
+        GlobalFree(run.buffer);
     } else {
         walkCopyList(programState.installFolder, copyEntry, &run);
         GlobalFree(run.buffer);

@@ -32,8 +32,11 @@ bool addSourceSize(const CopyEntry& entry, void* context) {
     HANDLE file =
         CreateFileA(entry.sourcePath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return true;  // there but not readable: adds nothing
-    walk.total += GetFileSize(file, nullptr);  // the low 32 bits
+    const DWORD size = GetFileSize(file, nullptr);  // the low 32 bits
     CloseHandle(file);
+    // The sum stops at the largest 32-bit value rather than wrap round to a
+    // small one that any drive has room for.
+    walk.total = size > 0xFFFFFFFFu - walk.total ? 0xFFFFFFFFu : walk.total + size;
     return true;
 }
 

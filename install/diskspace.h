@@ -4,7 +4,8 @@
 
 #include <windows.h>
 
-// Sums the sizes of the listed source files (the low 32 bits of each). While
+// Sums the sizes of the listed source files (the low 32 bits of each), up to
+// 0xFFFFFFFF at most. While
 // the description file or a listed file is missing the user is asked for the
 // CD-ROM, owned by owner; false when the user cancels that prompt.
 bool sumCopyListSizes(HWND owner, DWORD& totalBytes);

@@ -101,7 +101,8 @@ void showInstallFolder(HWND dialog) {
 // false, and installFolder unchanged, when that does not fit.
 bool takeBrowsedFolder(const char* parent) {
     char folder[kPathSize];
-    if (!composeInstallFolder(parent, programState.defaultDirName, folder)) return false;
+    // The parent passed the safety rule; the game's folder in it may be a link.
+    if (!composeInstallFolder(parent, programState.defaultDirName, folder) || !followsNoLink(folder)) return false;
     return copyText(programState.installFolder, folder);
 }
 
@@ -136,8 +137,11 @@ INT_PTR CALLBACK folderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         // when the default does not fit, the folder stays empty and nothing
         // can be installed.
         programState.installFolder[0] = '\0';
-        if (isPlainName(programState.defaultDirName)) {
-            (void)composeDefaultInstallFolder(programState.defaultDirName, programState.installFolder);
+        // Nor is a default reached through a link offered.
+        if (isPlainName(programState.defaultDirName) &&
+            composeDefaultInstallFolder(programState.defaultDirName, programState.installFolder) &&
+            !followsNoLink(programState.installFolder)) {
+            programState.installFolder[0] = '\0';
         }
         showInstallFolder(dialog);
         return TRUE;

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "setupdata/programstate.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/shortcutpaths.h"
 #include "setupdata/text.h"
@@ -63,10 +64,12 @@ struct GroupRun {
 
 bool makeGroupShortcut(const ShortcutEntry& group, void* context) {
     const auto& run = *static_cast<const GroupRun*>(context);
-    if (!isAcceptedShortcutGroup(group)) return true;
+    if (!isAcceptedShortcutGroup(group, run.programsFolder)) return true;
 
     ShortcutPaths paths;
     if (!composeShortcutPaths(group, run.programsFolder, programState.installFolder, paths)) return true;
+    // A folder or link planted as a link would lead the save elsewhere.
+    if (!followsNoLink(paths.link)) return true;
     // An existing folder is fine; one that cannot be made fails the link's save.
     (void)CreateDirectoryA(paths.folder, nullptr);
     // A link that cannot be made does not stop the install.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <initializer_list>
 #include <iterator>
 
@@ -147,6 +148,30 @@ bool isCopyableFile(const wchar_t* root, const wchar_t* relativePath) {
     const bool onDisk = GetFileType(file) == FILE_TYPE_DISK;
     CloseHandle(file);
     return onDisk;
+}
+
+// Where the link relativePath below root leads, for the report: its final
+// path, or "?" when it leads nowhere that opens.
+void linkTarget(const wchar_t* root, const wchar_t* relativePath, char (&shown)[kPathSize]) {
+    wchar_t path[kPathSize];
+    wchar_t target[kPathSize] = L"";
+    // Opened for no access, with the flag that lets a folder open too; only its name is read.
+    HANDLE link = joinWide(path, {root, L"\\", relativePath})
+                      ? CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
+                      : INVALID_HANDLE_VALUE;
+    if (link != INVALID_HANDLE_VALUE) {
+        const DWORD length = GetFinalPathNameByHandleW(link, target, kPathSize, FILE_NAME_NORMALIZED);
+        if (length == 0 || length >= kPathSize) target[0] = L'\0';
+        CloseHandle(link);
+    }
+    // Without the "\\?\" in front, as a user writes it.
+    const wchar_t* shownTarget = std::wcsncmp(target, L"\\\\?\\", 4) == 0 ? target + 4 : target;
+    if (shownTarget[0] == L'\0') shownTarget = L"?";
+    // Without best-fit look-alikes: a character the code page lacks shows as "?".
+    if (WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, shownTarget, -1, shown, kPathSize, "?", nullptr) == 0) {
+        copyText(shown, "?");
+    }
 }
 
 bool isFolderW(const wchar_t* path) {
@@ -409,9 +434,15 @@ TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink
                            {"インストール先からのパスが ", number(kPathSize - 2).text,
                             " バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません (フォルダなら中身も)。"
                             "フォルダを浅くするか名前を短くしてください"});
-            } else if (!item.folder && (item.size == 0 || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) &&
-                       !isCopyableFile(root, item.path)) {
-                // A pipe, a device and a link (on Windows) are listed with no size.
+            } else if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+                // A link (a junction, a symbolic link) may lead anywhere, out of
+                // the game's folder too: it is not followed.
+                char target[kPathSize];
+                linkTarget(root, item.path, target);
+                reportItem(sink, context, "link", shown, {"リンクで、", target,
+                           " を指します。ゲームのフォルダの外を指しうるため、辿らずにディスクに入れません"});
+            } else if (!item.folder && item.size == 0 && !isCopyableFile(root, item.path)) {
+                // A pipe and a device are listed with no size.
                 report(sink, context, "not-a-file", item.name, {kNotAFile});
             } else if (item.folder ? ++folders > kMaxTreeFolders : ++files > kMaxTreeFiles) {
                 FindClose(search);

@@ -118,7 +118,7 @@ PRODUCT_NAME = "CD-ROM ゲームセットアップ"
 DSETUP = "dsetup.dll"
 DSETUP_ORDINALS = [5, 11]
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
-               "comctl32.dll", "shlwapi.dll", "msvcrt.dll"}
+               "oleaut32.dll", "comctl32.dll", "shlwapi.dll", "msvcrt.dll"}
 
 
 class Malformed(Exception):

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "setupdata/programstate.h"
+#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 
@@ -27,8 +28,31 @@ bool openRecordKey(HKEY& key) {
 bool buildRegistrySubKey() {
     char regName[256];
     readSetupString(kRegNameKey, regName);
-    if (isNoData(regName) || regName[0] == '\0' || std::strlen(regName) > kMaxRegName) return false;
+    programState.registrySubKey[0] = '\0';
+    if (isNoData(regName) || regName[0] == '\0' || std::strlen(regName) > kMaxRegName ||
+        namesSharedRegistryKey(regName)) {
+        return false;
+    }
     return joinText(programState.registrySubKey, {"Software\\", regName});
+}
+
+RecordedCopy readRecordedCopy(char (&folder)[kPathSize]) {
+    readInstallRecord(folder);
+    if (isNoData(folder)) return RecordedCopy::absent;
+
+    char firstKey[kKeySize];
+    formatNumberedKey(NumberedKey::copyFile, 0, firstKey);
+    char firstEntry[256];
+    readSetupString(firstKey, firstEntry);
+    if (isNoData(firstEntry)) return RecordedCopy::absent;
+
+    if (!isSafeFolder(folder, kInstalledRefusedAttributes)) return RecordedCopy::unsafeFolder;
+    char firstFile[kComposedPathSize];
+    if (!joinText(firstFile, {folder, "\\", firstEntry})) return RecordedCopy::absent;
+    HANDLE file = CreateFileA(firstFile, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return RecordedCopy::absent;
+    CloseHandle(file);
+    return RecordedCopy::present;
 }
 
 void readInstallRecord(char (&folder)[kPathSize]) {

@@ -12,12 +12,24 @@ constexpr char kNotInstalledText[] = "正しくインストールが行われて
 constexpr int kMaxRegName = kPathSize - 10;
 
 // Writes "Software\" + REG_NAME into registrySubKey. False, and registrySubKey
-// unchanged, when REG_NAME is missing, empty or longer than kMaxRegName.
+// empty, when REG_NAME is missing, empty, longer than kMaxRegName or names a
+// shared key (namesSharedRegistryKey): the program then has no record at all.
 bool buildRegistrySubKey();
 
 // The recorded install folder, or "NoData" when the key or value is missing,
 // or the value does not end within 260 bytes.
 void readInstallRecord(char (&folder)[kPathSize]);
+
+// What the record names, judged afresh wherever it is used: any program the
+// user runs may change it, while this program runs elevated.
+enum class RecordedCopy {
+    absent,        // no record, no first copy-list entry, or its file missing
+    unsafeFolder,  // a folder the safety rule refuses for an installed copy
+    present,       // a safe folder holding the first listed file
+};
+// Reads the record into folder and judges it: the safety rule before the
+// first file, so that an unsafe folder is told apart whatever its entries.
+RecordedCopy readRecordedCopy(char (&folder)[kPathSize]);
 
 // Creates or opens the key and sets "InstallFolder"; failures are not reported.
 void writeInstallRecord(const char* installFolder);

@@ -116,7 +116,35 @@ bool isInFullForm(const char* path) {
     return length != 0 && length < sizeof full && std::strcmp(full, path) == 0;
 }
 
+// The levels of path that end at or after byte from, each read on its own.
+bool followsNoLinkFrom(const char* path, size_t from) {
+    char level[kPathSize];
+    if (!copyText(level, path) || from > std::strlen(level)) return false;
+    for (char* p = level + from;; p = CharNextA(p)) {  // CharNextA steps over double-byte characters whole
+        if (*p != '\0' && *p != '\\') continue;
+        const char end = *p;
+        *p = '\0';
+        const DWORD attributes = GetFileAttributesA(level);
+        const DWORD error = GetLastError();
+        *p = end;
+        if (attributes == INVALID_FILE_ATTRIBUTES) return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return false;
+        if (end == '\0') return true;
+    }
+}
+
 }  // namespace
+
+bool followsNoLink(const char* path) {
+    // Past "X:\", when the path has it.
+    const bool hasRoot = path[0] != '\0' && path[1] == ':' && path[2] == '\\';
+    return followsNoLinkFrom(path, hasRoot ? 3 : 0);
+}
+
+bool followsNoLinkBelow(const char* folder, const char* path) {
+    const size_t length = std::strlen(folder);
+    return std::strncmp(path, folder, length) == 0 && followsNoLinkFrom(path, length + (path[length] == '\\'));
+}
 
 bool isSafeFolder(const char* path, DWORD refusedAttributes) {
     // Every test below reads the path as written: another spelling of the same
@@ -142,7 +170,7 @@ bool isSafeFolder(const char* path, DWORD refusedAttributes) {
     // all bits set, and is refused with it.
     if ((GetFileAttributesA(path) & refusedAttributes) != 0) return false;
 
-    return lstrcmpA(lastPathComponent(path), kAdministrativeTools) != 0;
+    return lstrcmpA(lastPathComponent(path), kAdministrativeTools) != 0 && followsNoLink(path);
 }
 
 bool isFolder(const char* path) {

@@ -14,8 +14,20 @@ constexpr DWORD kInstalledRefusedAttributes =
 // True when path is a drive-letter path in its full form (no "/", no "." or
 // ".." component, no doubled separator), outside the Windows directory, on a
 // fixed (or unknown) drive, readable, without any of refusedAttributes, and
-// not named like the Administrative Tools folder.
+// not named like the Administrative Tools folder, and reached through no link
+// (followsNoLink).
 bool isSafeFolder(const char* path, DWORD refusedAttributes);
+
+// Whether no level of path below its drive's root is a reparse point (a
+// junction or a symbolic link, which any user may plant in a folder of their
+// own), read on the real file system from the top down. A level that does not
+// exist yet ends the walk as passed: nothing lies below it, and what the
+// program makes there is a real folder or file. A level that cannot be read
+// for another reason is refused. The drive's root is the volume itself.
+bool followsNoLink(const char* path);
+// The same for the levels of path below folder, a folder that path begins with
+// and that has passed as a whole.
+bool followsNoLinkBelow(const char* folder, const char* path);
 
 // Whether path names an existing folder.
 bool isFolder(const char* path);

@@ -9,8 +9,16 @@
 // A group makes a link only when its folder is a relative path of plain names
 // and its name one plain name. A folder such as "", "." or ".." would put links
 // into the Programs folder itself or elsewhere, a name such as "..\X" would
-// replace someone else's file, which the uninstaller would then delete.
-bool isAcceptedShortcutGroup(const ShortcutEntry& group);
+// replace someone else's file, which the uninstaller would then delete. Nor
+// may the folder below programsFolder be a Startup folder (isStartupFolder).
+bool isAcceptedShortcutGroup(const ShortcutEntry& group, const char* programsFolder);
+
+// Whether folder is the user's or all users' Startup folder, compared with the
+// shell's own path for it (whatever the system's language calls it), without
+// regard to case, and by its long form when it exists: a link there would
+// start the game at every logon, and the uninstaller would delete another
+// program's link of that name there.
+bool isStartupFolder(const char* folder);
 
 // folder + "\" + name + ".lnk". False, and link empty, when it does not fit.
 bool composeShortcutLink(const char* folder, const char* name, char (&link)[kPathSize]);

@@ -4,21 +4,46 @@
 
 namespace {
 
-std::vector<std::string> opened;  // the files the faked shell was asked to open
+std::vector<std::string> opened;  // the files the faked shell was asked to open, and the library search asked for
 HINSTANCE WINAPI shellExecute(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT) {
     opened.push_back(file);
     return reinterpret_cast<HINSTANCE>(42);  // above 32: success
+}
+BOOL WINAPI setDefaultDllDirectories(DWORD flags) {
+    opened.push_back("libraries " + std::to_string(flags));
+    return TRUE;
+}
+bool haveLibrarySearch = true;  // whether the system has the call
+const ImportPatch* procedurePatch = nullptr;
+FARPROC WINAPI getProcAddress(HMODULE module, LPCSTR name) {
+    if (HIWORD(name) != 0 && lstrcmpA(name, "SetDefaultDllDirectories") == 0)
+        return haveLibrarySearch ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(setDefaultDllDirectories)) : nullptr;
+    return procedurePatch->original<decltype(&GetProcAddress)>()(module, name);
 }
 
 TEST(EntryTest, RelaunchFormAndTwoCopiesSideBySide) {
     TempDisc disc;
     // In this process, with a fake shell: the tail is opened as it stands
-    // beside the program, or not at all when the path does not fit.
+    // beside the program, or not at all when the path does not fit or would
+    // lead out of the program folder. The library search is restricted first.
     ImportPatch shell("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(shellExecute));
+    ImportPatch procedure("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(getProcAddress));
+    procedurePatch = &procedure;
     const std::string tail = "\"" + std::string(260 - disc.folder().size(), 'X') + "\"";  // 263 with the folder
     relaunchFromCommandTail((tail + "X").c_str());
     relaunchFromCommandTail(tail.c_str());
-    EXPECT_EQ(opened, std::vector<std::string>{disc.path(tail)});  // the first call opened nothing
+    for (const char* outside : {"..\\..\\Windows\\System32\\cmd.exe", "C:\\Windows\\System32\\cmd.exe", "D:GAME.EXE",
+                                "\\\\server\\share\\GAME.EXE", "/Windows/notepad.exe", "SUB/../../GAME.EXE", "NUL",
+                                "GAME.EXE:stream"})
+        relaunchFromCommandTail(outside);
+    haveLibrarySearch = false;  // an older system: the tail is opened all the same
+    relaunchFromCommandTail("SUB\\GAME.EXE");
+    haveLibrarySearch = true;
+    const std::string restricted = "libraries " + std::to_string(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    std::vector<std::string> expected(10, restricted);
+    expected.insert(expected.begin() + 2, disc.path(tail));  // the first call opened nothing
+    expected.push_back(disc.path("SUB\\GAME.EXE"));
+    EXPECT_EQ(opened, expected);
 
     // The real program, started from another working folder: the relaunch
     // form opens the probe in the program's folder, where the probe writes its
@@ -51,7 +76,10 @@ TEST(EntryTest, RelaunchFormAndTwoCopiesSideBySide) {
 }
 
 UINT fakeCodePage = 0;
-UINT WINAPI fakeGetACP() { return fakeCodePage; }
+UINT WINAPI fakeGetACP() {
+    opened.push_back("code page");
+    return fakeCodePage;
+}
 std::vector<std::pair<std::wstring, std::wstring>> wideBoxes;  // text, caption
 int WINAPI recordMessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT) {
     wideBoxes.emplace_back(text, caption);
@@ -80,7 +108,12 @@ TEST(EntryTest, UnderAnotherCodePageTheStartShowsOneReadableMessageAndMakesNothi
         MessageBoxRecorder ansiBoxes;
         ImportPatch acp("kernel32.dll", "GetACP", reinterpret_cast<void*>(fakeGetACP));
         ImportPatch box("user32.dll", "MessageBoxW", reinterpret_cast<void*>(recordMessageBoxW));
+        ImportPatch procedure("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(getProcAddress));
+        procedurePatch = &procedure;
+        opened.clear();
         runSetup(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
+        // The library search is restricted before anything else.
+        EXPECT_EQ(opened, (std::vector<std::string>{"libraries " + std::to_string(LOAD_LIBRARY_SEARCH_SYSTEM32), "code page"}));
 
         // UTF-16 from the source text, not from any code page of this process.
         const std::wstring expected =

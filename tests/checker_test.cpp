@@ -65,7 +65,8 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
     const std::string longName(300, 'N'), longRegName(251, 'R'), deepDefaultDir(160, 'D'),
         tooLongHere = "\\" + std::string(227, 'S'), tooLongDeep = "\\" + std::string(140, 'S'),
         tooLongHereSays = tooLongHere.substr(1) + " のコピー先のパスが 259 バイトを超えます",
-        tooLongDeepSays = tooLongDeep.substr(1) + "\\DXSETUP.EXE のコピー先のパスが 259 バイトを超えます";
+        tooLongDeepSays = tooLongDeep.substr(1) + "\\DXSETUP.EXE のコピー先のパスが 259 バイトを超えます",
+        startup = startupShortcutFolder();
     // edits: SETUP.INI's keys set, or removed with nullptr; change: to the disc's files; says: what the problem
     // must say, or with a leading "!" must not.
     struct Case { std::vector<std::pair<const char*, const char*>> edits; const char* finding;
@@ -76,6 +77,8 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         {{{"REG_NAME", "microsoft\\Windows"}}, "error reg-name-shared REG_NAME"},
         {{{"REG_NAME", "Maker\\..\\Classes"}}, "error reg-name-shared REG_NAME"},
         {{{"DEFAULT_DIR", "..\\Game"}}, "error default-dir DEFAULT_DIR"},
+        {{{"DEFAULT_DIR", "common files"}}, "error default-dir-windows DEFAULT_DIR"},
+        {{{"DEFAULT_DIR", "WindowsApps"}}, "error default-dir-windows DEFAULT_DIR"},
         {{{"COPYDIR", "DATA"}}, "error copydir COPYDIR"},
         {{{"COPYFILE_009", "GAME.DAT"}}, "error copy-gap COPYFILE_008"},
         {{{"COPYFILE_7", "GAME.DAT"}}, "error key-never-read COPYFILE_7"},
@@ -124,6 +127,7 @@ TEST(CheckerTest, EachBrokenDiscGetsExactlyItsFinding) {
         {{{"SHORTCATDIR_03", "X"}}, "error shortcut-gap SHORTCATDIR_02"},
         {{{"SHORTCATDIR_00", "."}}, "error shortcut-folder SHORTCATDIR_00"},
         {{{"SHORTCATNAME_00", "..\\Mine"}}, "error shortcut-name SHORTCATNAME_00"},
+        {{{"SHORTCATDIR_00", startup.c_str()}}, "error shortcut-startup SHORTCATDIR_00"},
         {{{"SHORTCATFILE_01", "MANUAL.TXT"}}, "error shortcut-target SHORTCATFILE_01"},
         {{{"SHORTCATICON_01", "GAME.ICO"}}, "error shortcut-icon SHORTCATICON_01"},
         {{{"SHORTCATDIR_01", nullptr}, {"SHORTCATNAME_01", nullptr}, {"SHORTCATFILE_01", nullptr}},

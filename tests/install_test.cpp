@@ -11,6 +11,7 @@
 
 #include "install/copyworker.h"
 #include "install/directsound.h"
+#include "install/diskspace.h"
 #include "install/dsetup.h"
 #include "install/folderdialog.h"
 #include "install/progressdialog.h"
@@ -141,6 +142,25 @@ TEST_F(InstallTest, FolderDialogTakesOnlyASafeFolderThatFitsAndEndsAtACancelledD
         });
         EXPECT_EQ(runDialog(IDD_FOLDER, folderDialogProc), 0);
         EXPECT_TRUE(boxes.shown().empty() && !key.exists()) << refused;  // no copy, no record
+    }
+    // A default install folder that is a link is not offered, nor is it taken when browsed to.
+    defaultDir = key.name();
+    writeDisc({{"A.DAT", "a"}});
+    {
+        const UnixLink planted("C:\\Program Files\\" + defaultDir, disc->folder());
+        FindClose(FindFirstFileA("C:\\Program Files\\*", &found));
+        Sleep(20);
+        const auto offersNothing = [](HWND dialog) {
+            EXPECT_EQ(DialogDriver::text(dialog, IDC_INSTALL_FOLDER), "");
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
+        };
+        driver.when(IDC_SPACE, [&](HWND dialog) { offersNothing(dialog); DialogDriver::press(dialog, IDC_BROWSE); });
+        driver.when(0x3741, [&](HWND browser) {
+            SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("C:\\Program Files"));
+            PostMessageA(browser, WM_COMMAND, IDOK, 0);
+        });
+        driver.when(IDC_SPACE, [&](HWND dialog) { offersNothing(dialog); DialogDriver::press(dialog, IDCANCEL); });
+        EXPECT_EQ(runDialog(IDD_FOLDER, folderDialogProc), 0);
     }
     // Cancel in the disc prompt ends the dialog before it is shown.
     DeleteFileA(disc->path("DATA\\A.DAT").c_str());
@@ -295,6 +315,21 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     }
     disc->writeFile("Target\\SUB", "a file where the folder should go");
     copy("Target", -1, kFailed + disc->path("Target\\SUB"));
+    // Nothing is written through a link: the subfolder a marker makes, a folder a file entry names, the install
+    // folder itself. Where they lead stays empty.
+    DeleteFileA(disc->path("Target\\SUB").c_str());
+    disc->makeFolder("Elsewhere");
+    {
+        const UnixLink sub(disc->path("Target\\SUB"), disc->path("Elsewhere"));
+        const UnixLink target(disc->path("Linked"), disc->path("Elsewhere"));
+        copy("Target", -1, kFailed + disc->path("Target\\SUB"));
+        WritePrivateProfileStringA("InstallInfo", "COPYFILE_001", "SUB\\A.DAT", disc->setupFilePath().c_str());
+        disc->makeFolder("DATA\\SUB");
+        disc->writeFile("DATA\\SUB\\A.DAT", "a");
+        copy("Target", -1, kFailed + disc->path("Target\\SUB\\A.DAT"));
+        copy("Linked", -1, kFailed + disc->path("Linked"));
+    }
+    EXPECT_EQ(GetFileAttributesA(disc->path("Elsewhere\\A.DAT").c_str()), INVALID_FILE_ATTRIBUTES);
     // Cancel pressed before the worker's first chunk: it stops after that chunk,
     // and what was written stays.
     DialogDriver driver;
@@ -319,6 +354,11 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     // The copy buffer cannot be had: nothing is named, not the path of the failure before.
     ImportPatch noBuffer("kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(noCopyBuffer));
     copy("Target", -1, kFailed);
+    // Two files of 3 GiB count as all that 32 bits hold, not as the 2 GiB left of 6 after a wrap.
+    ImportPatch size("kernel32.dll", "GetFileSize", reinterpret_cast<void*>(threeGiB));
+    writeDisc({{"A.DAT", "a"}, {"B.DAT", "b"}});
+    DWORD total = 0;
+    EXPECT_TRUE(sumCopyListSizes(backdrop, total) && total == 0xFFFFFFFFu) << total;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <regex>
 
 #include "launch/rungame.h"
+#include "tests/harness/desktopshell.h"
 #include "tests/launcherfixture.h"
 
 namespace {
@@ -59,6 +60,11 @@ DWORD WINAPI modulePath(HMODULE, LPSTR buffer, DWORD size) {
     return static_cast<DWORD>(programPath.size());
 }
 HGLOBAL WINAPI noMemory(UINT, SIZE_T) { return nullptr; }
+BOOL WINAPI createProcess(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
+                          DWORD, LPVOID, LPCSTR folder, LPSTARTUPINFOA, LPPROCESS_INFORMATION) {
+    calls.push_back("create " + std::string(application) + "|" + commandLine + "|" + (folder ? folder : "-"));
+    return FALSE;
+}
 template <class F> void* fake(F function) { return reinterpret_cast<void*>(function); }
 
 using LaunchTest = LauncherTest;
@@ -70,6 +76,7 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
                                    {"advapi32.dll", "AdjustTokenPrivileges", fake(adjustTokenPrivileges)},
                                    {"user32.dll", "ExitWindowsEx", fake(exitWindows)},
                                    {"user32.dll", "EndDialog", fake(endDialog)}};
+    const FakeDesktopShell noShell(kDesktopShellSteps[0]);  // the game is started from here, for real
     boxes.onShow([this](size_t number) {  // which box; "?" for a question
         const RecordedMessageBox box = boxes.shown()[number];
         for (const auto& [name, part] : kBoxes)
@@ -91,16 +98,25 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
         return calls;
     };
 
-    // The depth table (0 first, while no mode was captured), then the record at the press: gone after the
-    // launcher started (read as NoData), too long to read, and a game path of 259 and 260 bytes (with "\GAME.EXE").
+    // The depth table (0 first, while no mode was captured), then the record at the press, judged as the launcher
+    // judged it at its start: gone after the launcher started (read as NoData), too long to read, a link to the
+    // installed folder, a folder without the first listed file; a game path of 259 bytes (with "\GAME.EXE").
+    const std::string longFolder = install(std::string(249 - disc->folder().size(), 'F')), linked = disc->path("Linked");
+    const UnixLink link(linked, folder);
     boxes.answer({IDNO, IDOK, IDNO});  // no to the switch at 0 and 15 bits
     for (const auto& [value, depth, log] : std::vector<std::tuple<std::string, DWORD, Log>>{
              {folder, 0, {"switch?", "advice"}}, {folder, 15, {"switch?", "advice"}}, {folder, 16, {"full colour", "end 0"}},
              {folder, 24, {"end 0"}}, {folder, 32, {"end 0"}}, {"NoData", 32, {"not installed"}},
-             {std::string(kPathSize, 'x'), 32, {"not installed"}}, {std::string(250, 'F'), 32, {"end 0"}},
-             {std::string(251, 'F'), 32, {"not installed"}}}) {
+             {std::string(kPathSize, 'x'), 32, {"not installed"}}, {linked, 32, {"not installed"}},
+             {disc->folder(), 32, {"not installed"}}, {longFolder, 32, {"end 0"}}}) {
         record(value);
         EXPECT_EQ(press(depth), log) << depth << " " << value.size();
+    }
+    // EXE_NAME must stay inside the folder.
+    record(folder);
+    for (const char* exeName : {"..\\My Games\\GAME.EXE", "C:GAME.EXE", "\\GAME.EXE", "GAME.EXE"}) {
+        WritePrivateProfileStringA("InstallInfo", "EXE_NAME", exeName, disc->setupFilePath().c_str());
+        EXPECT_EQ(press(32), (Log{exeName[0] == 'G' ? "end 0" : "not installed"})) << exeName;
     }
 
     // Below 16 bits and yes: the largest mode that fits, of 24, then 32, then 16 bits, is asked for.
@@ -124,10 +140,35 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
     ImportPatch alloc("kernel32.dll", "GlobalAlloc", fake(noMemory));
     EXPECT_EQ(press(8), (Log{"switch?", "no mode"}));
 
-    // The games started above have written their path, folder, process id and command line once the file is free.
+    // The games started above have written their path, folder, process id and command line once the file is free:
+    // the last one started in its own folder.
     for (int wait = 0; !DeleteFileA(game.c_str()) && wait < 1000; ++wait) Sleep(10);
     const std::string started{std::istreambuf_iterator<char>(std::ifstream(report).rdbuf()), {}};
-    EXPECT_EQ(std::regex_replace(started, std::regex("\n.*\n\\d+\n"), "\n"), game + "\n" + game + "\n");
+    EXPECT_EQ(std::regex_replace(started, std::regex("\n\\d+\n"), "\n"), game + "\n" + folder + "\n" + game + "\n");
+}
+
+// The desktop's shell starts the game, with no arguments and its folder as the working folder; where any step of
+// the way to it fails, the game is created from here in its folder. Every reference taken is given back.
+TEST_F(LaunchTest, GameStartsThroughTheDesktopShellOrElseInItsOwnFolder) {
+    const ImportPatch patches[] = {{"user32.dll", "EnumDisplaySettingsA", fake(enumDisplaySettings)},
+                                   {"kernel32.dll", "CreateProcessA", fake(createProcess)},
+                                   {"user32.dll", "EndDialog", fake(endDialog)}};
+    writeGame({"EXE_NAME=GAME.EXE"});
+    copyText(programState.registrySubKey, key.subKey().c_str());
+    const std::string folder = install("My Games"), game = folder + "\\GAME.EXE";
+    current = {32, 1280, 1024};
+    std::vector<const char*> failing(std::begin(kDesktopShellSteps), std::end(kDesktopShellSteps));
+    failing.push_back(nullptr);
+    for (const char* step : failing) {
+        const FakeDesktopShell shell(step);
+        calls = {};
+        runInstalledGame(backdrop);
+        const bool asked = step == nullptr || std::string(step) == "ShellExecute";
+        EXPECT_EQ(shell.executed(), asked ? Log{game + "|-|" + folder + "|-|1"} : Log{}) << (step ? step : "none");
+        EXPECT_EQ(calls, step == nullptr ? Log{"end 0"} : (Log{"create " + game + "|" + game + "|" + folder, "end 0"}))
+            << (step ? step : "none");
+        EXPECT_EQ(shell.heldReferences(), 0) << (step ? step : "none");
+    }
 }
 
 }  // namespace

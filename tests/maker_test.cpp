@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <regex>
 #include <set>
 
@@ -172,11 +173,13 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
     // 表.TXT of the game and the large tree's 40 lower-case ones.
     // options: before the required ones; a file the caller names as left out (a dangling link under Wine) is told.
     // exe: the game's program; icon: AUTORUN.INF's icon, nullptr for no AUTORUN.INF.
+    // link: the game folder holds PRIVATE, a link to a folder elsewhere, which must stay off the disc.
     // errorKeys: where given, every error's check and key exactly, the name as the game folder has it.
     const std::string gameWithIcons = readFileW(L"Z:" SHIPPED_PROGRAM_DIR L"\\disc\\DATA\\GAME.EXE");
     const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles, isoNames;
                    const wchar_t* options = L""; std::set<std::wstring> errorKeys = {};
-                   const wchar_t* exe = L"GAME.EXE"; const wchar_t* icon = L"SETUP.EXE"; } cases[] = {
+                   const wchar_t* exe = L"GAME.EXE"; const wchar_t* icon = L"SETUP.EXE";
+                   bool link = false; } cases[] = {
         {{}, 0, {"note iso-name", "warning unsigned"}, 0, 1},
         // Names that best-fit would show as Cafe.txt, a\b.txt and ??: the real ones are told.
         {{{L"説明書\\", ""}, {L"説明書\\Café.txt", "x"}, {L"a¥b.txt", "x"},
@@ -195,12 +198,18 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
         {{{L"BIN\\", ""}, {L"BIN\\PLAY.EXE", gameWithIcons}}, 0, {"note iso-name", "warning unsigned"}, 1, 1, L"", {},
          L"BIN\\PLAY.EXE", L"DATA\\PLAY.EXE"},
         {{}, 0, {"note iso-name", "warning unsigned"}, 0, 1, L"--no-autorun ", {}, L"GAME.EXE", nullptr},
+        {{}, 1, {"error link", "note iso-name", "warning unsigned"}, 0, 1, L"", {L"link PRIVATE"}, L"GAME.EXE",
+         L"SETUP.EXE", true},
     };
+    const std::wstring elsewhere = tempFolder(L"private");
+    makeTree(elsewhere, {{L"SECRET.TXT", "private"}});
     for (const auto& c : cases) {
         const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc");
         Tree tree = kGame;
         tree.insert(c.extra.begin(), c.extra.end());
         makeTree(game, tree);
+        std::optional<UnixLink> link;
+        if (c.link) link.emplace(std::string(game.begin(), game.end()) + "\\PRIVATE", std::string(elsewhere.begin(), elsewhere.end()));
         const Made made = runMaker(c.options + (L"--name ゲーム --exe " + std::wstring(c.exe) + L" --dir " + dir + L" \"" +
                                                 game + L"\" \"" + disc + L"\""));
         EXPECT_EQ(made.exitCode, c.exitCode) << c.extra.size();
@@ -231,9 +240,17 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
                                                                     c.icon + L"\r\nlabel=ゲーム\r\n";
         EXPECT_EQ(onDisc.count(L"AUTORUN.INF") ? onDisc.at(L"AUTORUN.INF") : "-",
                   c.icon == nullptr ? "-" : std::string(reinterpret_cast<const char*>(autorun.data()), autorun.size() * 2));
+        // The link is named, and where it leads.
+        if (c.link) {
+            EXPECT_TRUE(std::regex_search(made.json, std::regex("\"key\": \"PRIVATE\", \"problem\": \"[^\"]*cdsetup-mk-" +
+                                                                std::to_string(GetCurrentProcessId()) + "-private")))
+                << made.json;
+        }
+        link.reset();
         removeTree(game);
         removeTree(disc);
     }
+    removeTree(elsewhere);
 }
 
 TEST(MakerTest, BadArgumentsWriteNothing) {

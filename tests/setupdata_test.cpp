@@ -91,10 +91,13 @@ LONG WINAPI refuseDeletion(HKEY key, LPCSTR name) {
 }
 
 TEST_F(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndStopsADeletionThatFails) {
-    // REG_NAME missing, empty or too long: nothing directly below the user's root is touched.
-    for (const std::string& regName : {std::string("NoData"), std::string(), std::string(kMaxRegName + 1, 'R')}) {
+    // REG_NAME missing, empty, too long or a shared key: nothing directly below the user's root is touched, nor
+    // the key formed before, nor the shared one.
+    for (const std::string& regName : {std::string("NoData"), std::string(), std::string(kMaxRegName + 1, 'R'),
+                                       std::string("Microsoft\\Windows\\CurrentVersion\\Run")}) {
         write({"REG_NAME=" + regName});
-        EXPECT_FALSE(buildRegistrySubKey() || programState.registrySubKey[0] != '\0') << regName.size();
+        copyText(programState.registrySubKey, "Software\\Formed before");
+        EXPECT_FALSE(buildRegistrySubKey() || programState.registrySubKey[0] != '\0') << regName;
     }
     RegSetKeyValueA(HKEY_CURRENT_USER, nullptr, "CDSetupTestMarker", REG_SZ, "x", 2);
     writeInstallRecord("C:\\Games");
@@ -124,6 +127,12 @@ UINT WINAPI fakeWindowsDirectory(LPSTR buffer, UINT size) {
     if (windowsDirectory.size() >= size) return static_cast<UINT>(windowsDirectory.size() + 1);
     lstrcpyA(buffer, windowsDirectory.c_str());
     return static_cast<UINT>(windowsDirectory.size());
+}
+
+DWORD attributeError;  // what the failing attribute fake leaves as the last error
+DWORD WINAPI unreadable(LPCSTR) {
+    SetLastError(attributeError);
+    return INVALID_FILE_ATTRIBUTES;
 }
 
 UINT driveType;  // what the drive-type fake answers for every root
@@ -162,6 +171,23 @@ TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
         for (driveType = DRIVE_UNKNOWN; driveType <= DRIVE_RAMDISK; ++driveType)  // removable, remote, CD-ROM, RAM refused
             EXPECT_EQ(isSafeFolder(games.c_str(), kBrowse), driveType <= DRIVE_NO_ROOT_DIR || driveType == DRIVE_FIXED)
                 << driveType;
+    }
+    // No level may be a link, read on the file system: not the link, nor what lies below it. A level that does
+    // not exist yet ends the walk, one that cannot be read for another reason refuses.
+    {
+        const std::string link = disc.path("L");
+        const UnixLink planted(link, games);
+        EXPECT_FALSE(isSafeFolder(link.c_str(), kBrowse) || isSafeFolder((link + "\\W").c_str(), kInstalled));
+        const struct { std::string path; bool follows; } rows[] = {{link + "\\New", false}, {link, false},
+            {games + "\\W\\New\\Newer", true}, {disc.path("ヂ\\New"), true}, {"C:\\", true}};
+        for (const auto& row : rows) EXPECT_EQ(followsNoLink(row.path.c_str()), row.follows) << readable(row.path);
+        // Below a folder that passed, its own levels are not read again.
+        EXPECT_TRUE(followsNoLinkBelow(link.c_str(), (link + "\\W").c_str()) && !followsNoLinkBelow(games.c_str(), link.c_str()));
+        ImportPatch fake("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(unreadable));
+        for (DWORD error : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
+            attributeError = error;
+            EXPECT_EQ(followsNoLink(games.c_str()), error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) << error;
+        }
     }
     // Hidden and system are refused by both masks, read-only (faked: Wine
     // keeps no such flag on folders) by the installed copy's only.

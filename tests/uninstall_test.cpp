@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "install/shortcuts.h"
 #include "tests/launcherfixture.h"
@@ -19,7 +20,9 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
     char programs[MAX_PATH];
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE));
     const std::string links = std::string(programs) + "\\" + key.name();  // unique per test
-    enum Change { none, unlisted, linkSubfolder, recordDeleted, unsafeNow };
+    // linkSubfolder: a folder of the user's own in the shortcut folder; subfolderLinked: the installed subfolder is a
+    // link to another folder holding the listed file's name; recordLinked: the record names a link to the copy.
+    enum Change { none, unlisted, linkSubfolder, recordDeleted, unsafeNow, subfolderLinked, recordLinked };
     // linkFolder: SHORTCATDIR_01 ("-": the test's own); button: pressed in the uninstall dialog, 0 when it must not
     // show; answer: to the save-file question; survivors: what of the installed copy is left, by the names below;
     // boxes: the captions of the boxes shown ("?": a question, no by default).
@@ -41,7 +44,11 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
                           Case{"-", recordDeleted, 0, 0, false, false,
                                "game sub links link save00 save99 folder", " SETUP"},
                           Case{"-", unsafeNow, 0, 0, true, false, "game sub links link save00 save99 folder",
-                               " SETUP 注意"}}) {
+                               " SETUP 注意"},
+                          Case{"-", recordLinked, 0, 0, true, false, "game sub links link save00 save99 folder",
+                               " SETUP 注意"},
+                          Case{"-", subfolderLinked, IDOK, IDYES, false, false, "sub folder",
+                               " 確認? お知らせ サンプル"}}) {
         // An installed copy by hand: a listed file, a subfolder that a reset marker closes (the file listed in it
         // already gone), entries reaching outside, save files, and the shortcut folder with group 00's link.
         writeGame({"SHORTCATDIR_00=" + key.name(), "SHORTCATNAME_00=ゲーム", "SHORTCATFILE_00=GAME.EXE",
@@ -57,7 +64,8 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
             {"save99", folder + "\\SAVE99.DAT"}, {"notes", folder + "\\NOTES.TXT"}, {"folder", folder + "\\"}};
         // Where the outward entries point, and where a refused SHORTCATDIR would: each must survive.
         const std::vector<std::string> decoys = {links + ".TXT", links + "\\..\\..\\" + key.name() + ".TXT",
-                                                 disc->path("DECOY.TXT"), disc->path("DECOYDIR\\")};
+                                                 disc->path("DECOY.TXT"), disc->path("DECOYDIR\\"),
+                                                 disc->path("ELSEWHERE\\"), disc->path("ELSEWHERE\\B.WAV")};
         std::vector<std::string> paths = decoys;
         for (const auto& named : layout) paths.push_back(named.second);
         for (const std::string& path : paths)
@@ -66,12 +74,20 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
         if (c.change != unlisted) for (const std::string& unlisted : {layout[4].second, layout[7].second})
             DeleteFileA(unlisted.c_str());
         if (c.change == linkSubfolder) CreateDirectoryA((links + "\\SUB").c_str(), nullptr);
+        std::optional<UnixLink> link;  // goes before the disc
+        if (c.change == subfolderLinked) {
+            RemoveDirectoryA((folder + "\\B").c_str());
+            link.emplace(folder + "\\B", disc->path("ELSEWHERE"));
+        } else if (c.change == recordLinked) {
+            link.emplace(disc->path("LINKED"), folder);
+        }
         if (c.answer != 0) boxes.answer({c.answer});
         const size_t before = boxes.shown().size();
         DialogDriver driver;
         driver.when(IDC_STATUS, [&](HWND dialog) {
             if (c.change == recordDeleted) RegDeleteKeyA(HKEY_CURRENT_USER, key.subKey().c_str());
             if (c.change == unsafeNow) record("C:\\windows\\Game");  // below the Windows folder
+            if (c.change == recordLinked) record(disc->path("LINKED"));
             DialogDriver::press(dialog, IDC_INSTALL_UNINSTALL);
         });
         if (c.button != 0) driver.when(IDC_UNINSTALL_FOLDER, [&](HWND dialog) {
@@ -105,24 +121,27 @@ std::string readAll(const std::string& path) {
 TEST_F(UninstallTest, RefusedShortcutGroupsTouchNothingInProgramsAndTheNextGroupIsStillMade) {
     char programs[MAX_PATH];
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE));
-    const std::string name = key.name(), links = std::string(programs) + "\\" + name;
-    const std::string decoy = links + ".lnk";  // another program's link, where the refused groups point
-    const struct { std::string folder, link; } cases[] = {
-        {".", name}, {"\\", name}, {".\\", name}, {"/", name}, {"", name}, {name, "..\\" + name}};
+    const std::string name = key.name(), links = std::string(programs) + "\\" + name, startup = startupShortcutFolder();
+    ASSERT_FALSE(startup.empty()) << "no Startup folder below " << programs;
+    // decoy: another program's link, where the refused groups point.
+    const struct { std::string folder, link, decoy; } cases[] = {
+        {".", name, links + ".lnk"}, {"\\", name, links + ".lnk"}, {".\\", name, links + ".lnk"},
+        {"/", name, links + ".lnk"}, {"", name, links + ".lnk"}, {name, "..\\" + name, links + ".lnk"},
+        {startup, name, std::string(programs) + "\\" + startup + "\\" + name + ".lnk"}};
     for (const auto& c : cases) {
         writeGame({"SHORTCATDIR_00=" + c.folder, "SHORTCATNAME_00=" + c.link, "SHORTCATFILE_00=GAME.EXE",
                    "SHORTCATDIR_01=" + c.folder, "SHORTCATNAME_01=" + c.link, "SHORTCATFILE_01=GAME.EXE",
                    "SHORTCATDIR_02=" + name, "SHORTCATNAME_02=Next", "SHORTCATFILE_02=GAME.EXE"});
-        std::ofstream(decoy, std::ios::binary) << "decoy";
+        std::ofstream(c.decoy, std::ios::binary) << "decoy";
         const std::string folder = install();
         copyText(programState.installFolder, folder.c_str());
         makeStartMenuShortcuts(nullptr);
-        EXPECT_TRUE(readAll(decoy) == "decoy" && exists(links + "\\Next.lnk")) << c.folder << " " << c.link;
+        EXPECT_TRUE(readAll(c.decoy) == "decoy" && exists(links + "\\Next.lnk")) << c.folder << " " << c.link;
         // The uninstaller skips a refused SHORTCATDIR_01; a good one loses group 02's link, and the folder.
         removeInstalledCopy(backdrop, folder.c_str());
-        EXPECT_EQ(readAll(decoy), "decoy") << c.folder << " " << c.link;
+        EXPECT_EQ(readAll(c.decoy), "decoy") << c.folder << " " << c.link;
         EXPECT_EQ(exists(links + "\\Next.lnk"), c.folder != name) << c.folder << " " << c.link;
-        DeleteFileA(decoy.c_str());
+        DeleteFileA(c.decoy.c_str());
         removeFolderTree(links);
     }
 }

@@ -26,6 +26,7 @@ constexpr char kUninstalledText[] = "アンインストールしました。";
 constexpr unsigned kSaveFileCount = 100;  // SAVE00.DAT to SAVE99.DAT
 
 struct LinkRemoval {
+    const char* programsFolder;
     const char* folderName;  // SHORTCATDIR_01
     char folder[kPathSize];  // the Programs folder + "\" + folderName
 };
@@ -34,10 +35,12 @@ struct LinkRemoval {
 // named it: a group whose folder or name it refused made nothing.
 bool removeGroupLink(const ShortcutEntry& group, void* context) {
     const auto& removal = *static_cast<const LinkRemoval*>(context);
-    if (lstrcmpiA(group.folder, removal.folderName) != 0 || !isAcceptedShortcutGroup(group)) return true;
+    if (lstrcmpiA(group.folder, removal.folderName) != 0 || !isAcceptedShortcutGroup(group, removal.programsFolder))
+        return true;
     char link[kPathSize];
-    // A link already gone, or one that will not go, is simply left.
-    if (composeShortcutLink(removal.folder, group.name, link)) (void)DeleteFileA(link);
+    // A link already gone, or one that will not go, is simply left; nothing is
+    // deleted through a link planted on the way.
+    if (composeShortcutLink(removal.folder, group.name, link) && followsNoLink(link)) (void)DeleteFileA(link);
     return true;
 }
 
@@ -58,17 +61,20 @@ void removeShortcutFolder() {
     if (isNoData(name) || !isAcceptableRelativePath(name)) return;
 
     LinkRemoval removal;
+    removal.programsFolder = programs;
     removal.folderName = name;
-    if (!joinText(removal.folder, {programs, "\\", name})) return;
+    if (!joinText(removal.folder, {programs, "\\", name}) || isStartupFolder(removal.folder)) return;
     (void)walkShortcutList(removeGroupLink, &removal);  // the visitor never stops it
-    (void)RemoveDirectoryA(removal.folder);  // goes only when now empty
+    if (followsNoLink(removal.folder)) (void)RemoveDirectoryA(removal.folder);  // goes only when now empty
 }
 
 // The removal walk: each listed file is deleted, each reset marker removes the
 // folder it closes. The walker hands no path for an entry that would reach
 // outside the folder or does not fit, and such entries are passed over.
-bool removeCopyEntry(const CopyEntry& entry, void*) {
-    if (entry.targetPath == nullptr) return true;
+bool removeCopyEntry(const CopyEntry& entry, void* folder) {
+    // Nothing is deleted through a link, nor a link itself: the install made none.
+    if (entry.targetPath == nullptr || !followsNoLinkBelow(static_cast<const char*>(folder), entry.targetPath))
+        return true;
     // Files already gone and folders not yet empty are no error.
     if (entry.kind == CopyEntryKind::file) {
         (void)DeleteFileA(entry.targetPath);
@@ -85,7 +91,7 @@ void removeSaveFilesAndFolder(HWND owner, const char* folder) {
         char name[16];
         wsprintfA(name, "SAVE%02u.DAT", number);
         char path[kPathSize];
-        if (!joinText(path, {folder, "\\", name})) continue;
+        if (!joinText(path, {folder, "\\", name}) || !followsNoLinkBelow(folder, path)) continue;
         (void)DeleteFileA(path);  // most save slots were never used
     }
     if (!RemoveDirectoryA(folder)) {
@@ -106,7 +112,7 @@ bool readRecordedFolder() {
 
 void removeInstalledCopy(HWND owner, const char* folder) {
     removeShortcutFolder();
-    (void)walkCopyList(folder, removeCopyEntry, nullptr);  // the visitor never stops it
+    (void)walkCopyList(folder, removeCopyEntry, const_cast<char*>(folder));  // the visitor never stops it
 
     if (MessageBoxA(owner, kDeleteSavesText, kDeleteSavesCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
         IDYES) {

@@ -1,8 +1,10 @@
 #include "tests/harness/fixtures.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <new>
 
@@ -14,6 +16,40 @@ std::vector<std::string> programPaths;  // of the living discs, the newest last
 DWORD WINAPI newestProgramPath(HMODULE, LPSTR buffer, DWORD size) {
     lstrcpynA(buffer, programPaths.back().c_str(), static_cast<int>(size));
     return static_cast<DWORD>(programPaths.back().size());
+}
+
+// The Unix path of a Windows path, as Wine names it.
+std::wstring unixPath(const std::string& path) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    static const auto unixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    std::wstring wide(path.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], int(wide.size())));
+    char* name = unixName != nullptr ? unixName(wide.c_str()) : nullptr;
+    if (name == nullptr) return L"";
+    std::wstring result(std::strlen(name) + 1, L'\0');
+    result.resize(MultiByteToWideChar(CP_UTF8, 0, name, -1, &result[0], int(result.size())) - 1);
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Runs a Unix program (Wine starts it, but neither waits for it nor hands back
+// a handle) and waits until path exists, or no longer does.
+void runUnixProgram(const wchar_t* program, std::wstring line, const std::string& path, bool exists) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << path;
+        return;
+    }
+    if (process.hProcess != nullptr) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    for (int i = 0; i < 500 && (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) != exists; ++i) Sleep(10);
+    if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) != exists)
+        ADD_FAILURE() << path << (exists ? " was not made" : " was not removed");
 }
 
 }  // namespace
@@ -71,6 +107,25 @@ void TempDisc::writeFile(const std::string& relativePath, const std::string& byt
 
 void TempDisc::makeFolder(const std::string& relativePath) {
     if (!CreateDirectoryA(path(relativePath).c_str(), nullptr)) ADD_FAILURE() << "cannot create " << path(relativePath);
+}
+
+UnixLink::UnixLink(const std::string& link, const std::string& target) : link_(link), unixLink_(unixPath(link)) {
+    runUnixProgram(L"Z:\\bin\\ln", L"ln -s \"" + unixPath(target) + L"\" \"" + unixLink_ + L"\"", link_, true);
+}
+
+UnixLink::~UnixLink() { runUnixProgram(L"Z:\\bin\\rm", L"rm \"" + unixLink_ + L"\"", link_, false); }
+
+std::string startupShortcutFolder() {
+    char programs[MAX_PATH];
+    char startup[MAX_PATH];
+    if (!SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE) ||
+        !SHGetSpecialFolderPathA(nullptr, startup, CSIDL_STARTUP, TRUE) ||
+        std::string(startup).rfind(std::string(programs) + "\\", 0) != 0) {
+        return "";
+    }
+    std::string folder = startup + std::strlen(programs) + 1;
+    CharUpperA(&folder[0]);
+    return folder;
 }
 
 TempRegistryKey::TempRegistryKey()

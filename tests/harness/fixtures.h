@@ -56,6 +56,25 @@ private:
     std::string name_;
 };
 
+// A Unix symbolic link at link (a Windows path) to the folder target, made
+// with ln: Wine reports a link to a folder as a reparse point, as Windows
+// reports a junction. Removed again (the link, not what it leads to) at the end.
+class UnixLink {
+public:
+    UnixLink(const std::string& link, const std::string& target);
+    ~UnixLink();
+    UnixLink(const UnixLink&) = delete;
+    UnixLink& operator=(const UnixLink&) = delete;
+
+private:
+    std::string link_;
+    std::wstring unixLink_;
+};
+
+// The user's Startup folder as a SHORTCATDIR names it below the Programs
+// folder, in capitals; empty when it lies elsewhere.
+std::string startupShortcutFolder();
+
 // A bitmap file: 14-byte file header, 40-byte information header and
 // bottom-up rows of 24-bit (or 32-bit, transparent) pixels, all of one colour.
 std::string makeBitmapFile(int width, int height, COLORREF colour, WORD bits = 24);
