@@ -106,11 +106,11 @@ for file in "${files[@]}"; do
     partial=$(mktemp "$(dirname "$path")/.signing.XXXXXX")
     rm -f "$partial"
     if ! osslsigncode sign "${sign_options[@]}" -in "$path" -out "$partial" >"$log" 2>&1; then
-        reason=$(grep -v -x -e 'Failed' "$log" | grep -m 1 -i -e 'fail' -e 'error' -e 'unrecognized' -e 'unsupported')
+        reason=$(grep -v -x -e 'Failed' "$log" | grep -m 1 -i -e 'fail' -e 'error' -e 'unrecognized' -e 'unsupported' || true)
         echo "$file: NOT signed: ${reason:-osslsigncode failed}; the file is unchanged"
         failed=1
     elif ! osslsigncode verify "${verify_options[@]}" -in "$partial" >"$log" 2>&1; then
-        reason=$(grep -m 1 -e 'MISMATCH' -e 'Error' -e 'error' "$log" | sed 's/^[[:space:]]*//')
+        reason=$(grep -m 1 -e 'MISMATCH' -e 'Error' -e 'error' "$log" | sed 's/^[[:space:]]*//' || true)
         echo "$file: NOT signed: the new signature does not verify (${reason:-see osslsigncode verify}); the file is unchanged"
         failed=1
     else
