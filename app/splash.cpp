@@ -1,6 +1,7 @@
 #include "app/splash.h"
 
 #include "setupdata/programstate.h"
+#include "setupdata/splashfile.h"
 
 void loadSplashBitmaps(const char* basePath) {
     for (int i = 0; i < kSplashSlots; ++i) {

@@ -11,7 +11,6 @@
 #include <objbase.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 
 #include "app/backdrop.h"
@@ -20,6 +19,7 @@
 #include "setupdata/programstate.h"
 #include "res/resource.h"
 #include "setupdata/setupfile.h"
+#include "setupdata/splashfile.h"
 
 namespace {
 

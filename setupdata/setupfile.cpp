@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 #include "setupdata/programstate.h"
