@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 #include "setupdata/setupfile.h"
@@ -14,8 +13,8 @@
 template <class Visit>
 bool forEachCopyEntry(const std::string& setupFile, Visit visit) {
     for (unsigned index = 0;; ++index) {
-        char key[32], entry[MAX_PATH];
-        std::snprintf(key, sizeof key, "COPYFILE_%03u", index);
+        char key[kKeySize], entry[MAX_PATH];
+        formatNumberedKey(NumberedKey::copyFile, index, key);
         GetPrivateProfileStringA(kSetupSection, key, kNoData, entry, sizeof entry, setupFile.c_str());
         if (lstrcmpA(entry, kNoData) == 0) return true;
         if (!visit(std::string(entry))) return false;

@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: installtimer DISC\n");
         return 2;
     }
-    const std::string disc = argv[1], program = disc + "\\SETUP.EXE", description = disc + "\\SETUP.INI";
+    const std::string disc = argv[1], program = disc + "\\" + kSetupProgramName,
+                      description = disc + "\\" + kDescriptionFileName;
     char gameName[kValueSize], regName[kValueSize];
     GetPrivateProfileStringA(kSetupSection, kGameNameKey, "", gameName, sizeof gameName, description.c_str());
     GetPrivateProfileStringA(kSetupSection, kRegNameKey, "", regName, sizeof regName, description.c_str());

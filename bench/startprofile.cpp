@@ -45,8 +45,10 @@ INT_PTR CALLBACK timedLauncher(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         GetModuleFileNameA(nullptr, modulePath, MAX_PATH);
         if (splashBasePath(modulePath, basePath)) loadSplashBitmaps(basePath);
         mark("  splash loading, again");
-        char value[kValueSize];
-        for (const char* key : {"GAME_NAME", "REG_NAME", "COPYFILE_000"}) readSetupString(key, value);
+        char value[kValueSize], firstKey[kKeySize];
+        formatNumberedKey(NumberedKey::copyFile, 0, firstKey);
+        const char* keys[] = {kGameNameKey, kRegNameKey, firstKey};
+        for (const char* key : keys) readSetupString(key, value);
         mark("  three description-file reads, again");
         checkInstalledCopy();
         mark("  installed-copy check, again");
