@@ -92,12 +92,15 @@ LONG WINAPI refuseDeletion(HKEY key, LPCSTR name) {
 
 TEST_F(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndStopsADeletionThatFails) {
     // REG_NAME missing, empty, too long or a shared key: nothing directly below the user's root is touched, nor
-    // the key formed before, nor the shared one.
-    for (const std::string& regName : {std::string("NoData"), std::string(), std::string(kMaxRegName + 1, 'R'),
-                                       std::string("Microsoft\\Windows\\CurrentVersion\\Run")}) {
-        write({"REG_NAME=" + regName});
+    // the key formed before, nor the shared one. The longest accepted name just fits below Software.
+    const struct { std::string regName; bool accepted; } cases[] = {{"NoData", false}, {"", false},
+        {std::string(kMaxRegName + 1, 'R'), false}, {"Microsoft\\Windows\\CurrentVersion\\Run", false},
+        {std::string(kMaxRegName, 'R'), true}};
+    for (const auto& c : cases) {
+        write({"REG_NAME=" + c.regName});
         copyText(programState.registrySubKey, "Software\\Formed before");
-        EXPECT_FALSE(buildRegistrySubKey() || programState.registrySubKey[0] != '\0') << regName;
+        EXPECT_EQ(buildRegistrySubKey(), c.accepted) << c.regName;
+        EXPECT_EQ(programState.registrySubKey, c.accepted ? "Software\\" + c.regName : "") << c.regName;
     }
     RegSetKeyValueA(HKEY_CURRENT_USER, nullptr, "CDSetupTestMarker", REG_SZ, "x", 2);
     writeInstallRecord("C:\\Games");
