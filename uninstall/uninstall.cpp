@@ -136,7 +136,7 @@ INT_PTR CALLBACK uninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             removeInstalledCopy(dialog, programState.recordedFolder);
-            char gameName[256];
+            char gameName[kValueSize];
             readSetupString(kGameNameKey, gameName);
             MessageBoxA(dialog, kUninstalledText, gameName, MB_OK);
             EndDialog(dialog, 0);
