@@ -1,15 +1,14 @@
 #include "app/launcher.h"
 
-#include <cstring>
-
+#include "res/messages.h"
 #include "res/resource.h"
 #include "app/splash.h"
 #include "setupdata/programstate.h"
 #include "install/folderdialog.h"
 #include "launch/rungame.h"
 #include "setupdata/installrecord.h"
-#include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
+#include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 #include "uninstall/uninstall.h"
 
@@ -82,7 +81,7 @@ bool prepareLauncher(HWND dialog) {
 
     // SETUP.EXE looks for SETUP0.BMP to SETUP3.BMP; a path too long for the
     // splash names simply has no splash images.
-    char basePath[256];
+    char basePath[kSplashPathSize];
     if (splashBasePath(modulePath, basePath)) loadSplashBitmaps(basePath);
 
     selectLauncherMode(dialog);
@@ -93,7 +92,7 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     switch (message) {
     case WM_INITDIALOG:
         if (!prepareLauncher(dialog)) {
-            MessageBoxA(dialog, kInitFailedText, "SETUP", MB_OK);
+            MessageBoxA(dialog, kInitFailedText, kMessageCaption, MB_OK);
             EndDialog(dialog, 0);
             return FALSE;
         }

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include "setupdata/splashfile.h"
-
 // Loads basePath + "0.BMP" ... "3.BMP" into slots 0 to 3. A file that is
 // missing, cannot be opened exclusively or is not a drawable bitmap leaves its
 // slot empty.

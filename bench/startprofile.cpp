@@ -11,7 +11,6 @@
 #include <objbase.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 
 #include "app/backdrop.h"
@@ -20,6 +19,7 @@
 #include "setupdata/programstate.h"
 #include "res/resource.h"
 #include "setupdata/setupfile.h"
+#include "setupdata/splashfile.h"
 
 namespace {
 
@@ -41,12 +41,14 @@ INT_PTR CALLBACK timedLauncher(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         mark("launcher prepared (all of the below, and the titles and mode)");
         drawSplashBitmaps(dialog);
         mark("splash drawing and the backdrop's repaint");
-        char modulePath[MAX_PATH], basePath[256];
+        char modulePath[MAX_PATH], basePath[kSplashPathSize];
         GetModuleFileNameA(nullptr, modulePath, MAX_PATH);
         if (splashBasePath(modulePath, basePath)) loadSplashBitmaps(basePath);
         mark("  splash loading, again");
-        char value[256];
-        for (const char* key : {"GAME_NAME", "REG_NAME", "COPYFILE_000"}) readSetupString(key, value);
+        char value[kValueSize], firstKey[kKeySize];
+        formatNumberedKey(NumberedKey::copyFile, 0, firstKey);
+        const char* keys[] = {kGameNameKey, kRegNameKey, firstKey};
+        for (const char* key : keys) readSetupString(key, value);
         mark("  three description-file reads, again");
         checkInstalledCopy();
         mark("  installed-copy check, again");

@@ -1,6 +1,5 @@
 #include "install/directsound.h"
 
-#include "setupdata/programstate.h"
 #include "install/dsetup.h"
 #include "setupdata/setupfile.h"
 

@@ -114,7 +114,7 @@ void install(HWND dialog) {
     const INT_PTR result =
         DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(IDD_PROGRESS), dialog, progressDialogProc, 0);
     if (result != 0 || !programState.copyJob.finished) return;
-    char caption[256];
+    char caption[kValueSize];
     readSetupString(kGameNameKey, caption);
     writeInstallRecord(programState.installFolder);
     MessageBoxA(dialog, kSucceededText, caption, MB_OK);

@@ -2,13 +2,13 @@
 
 #include <cstring>
 
+#include "res/messages.h"
 #include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 
 namespace {
 
-constexpr char kCaption[] = "SETUP";
 constexpr char kNoModeText[] = "解像度を切り替えることができませんでした。";
 constexpr char kRestartQuestion[] = "画面モードの切り替えには再起動が必要です。\nよろしいですか？";
 constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
@@ -130,7 +130,7 @@ void restartSystem() {
 void switchDisplayMode(HWND launcher) {
     DEVMODEA chosen = {};
     if (!chooseDisplayMode(chosen)) {
-        MessageBoxA(launcher, kNoModeText, kCaption, MB_OK);
+        MessageBoxA(launcher, kNoModeText, kMessageCaption, MB_OK);
         return;
     }
     // Only depth, width and height are requested, not the refresh rate or the
@@ -141,7 +141,7 @@ void switchDisplayMode(HWND launcher) {
     // A failed change is not reported: the next run action asks again.
     if (ChangeDisplaySettingsA(&chosen, 0) != DISP_CHANGE_RESTART) return;
 
-    if (MessageBoxA(launcher, kRestartQuestion, kCaption, MB_YESNO) == IDNO) return;
+    if (MessageBoxA(launcher, kRestartQuestion, kMessageCaption, MB_YESNO) == IDNO) return;
     registerRunOnce();
     restartSystem();
 }

@@ -4,6 +4,7 @@
 #include <shldisp.h>
 #include <shlobj.h>
 
+#include "res/messages.h"
 #include "setupdata/programstate.h"
 #include "launch/displaymode.h"
 #include "setupdata/installrecord.h"
@@ -17,7 +18,6 @@ namespace {
 static_assert(sizeof(STARTUPINFOA) == 68, "the 32-bit start-up record is 68 bytes");
 #endif
 
-constexpr char kCaption[] = "SETUP";
 constexpr char kHighColourNote[] =
     "このゲームのグラフィックはフルカラーで描かれています\n"
     "ハイカラーでも動作はしますが製作者の意図した画面が再現できない場合があります";
@@ -155,17 +155,17 @@ void runInstalledGame(HWND launcher) {
     // start: the record may have been changed since.
     char recordedFolder[kPathSize];
     if (readRecordedCopy(recordedFolder) != RecordedCopy::present) {
-        MessageBoxA(launcher, kNotInstalledText, kCaption, MB_OK);
+        MessageBoxA(launcher, kNotInstalledText, kMessageCaption, MB_OK);
         return;
     }
 
     captureDisplayMode();
     const DWORD depth = programState.currentDisplayMode.dmBitsPerPel;
     if (depth == 16) {
-        MessageBoxA(launcher, kHighColourNote, kCaption, MB_OK);
+        MessageBoxA(launcher, kHighColourNote, kMessageCaption, MB_OK);
     } else if (depth < 24) {
-        if (MessageBoxA(launcher, kDepthQuestion, kCaption, MB_YESNO) == IDNO) {
-            MessageBoxA(launcher, kDepthAdvice, kCaption, MB_OK);
+        if (MessageBoxA(launcher, kDepthQuestion, kMessageCaption, MB_YESNO) == IDNO) {
+            MessageBoxA(launcher, kDepthAdvice, kMessageCaption, MB_OK);
         } else {
             switchDisplayMode(launcher);
         }
@@ -173,7 +173,7 @@ void runInstalledGame(HWND launcher) {
     }
 
     if (!startGame(recordedFolder)) {
-        MessageBoxA(launcher, kNotInstalledText, kCaption, MB_OK);
+        MessageBoxA(launcher, kNotInstalledText, kMessageCaption, MB_OK);
         return;
     }
     EndDialog(launcher, 0);

@@ -4,10 +4,6 @@
 
 #include "setupdata/text.h"
 
-// What the run and uninstall actions say when the record or its folder no
-// longer holds.
-constexpr char kNotInstalledText[] = "正しくインストールが行われていません。";
-
 // The longest REG_NAME that still fits "Software\" + name in registrySubKey.
 constexpr int kMaxRegName = kPathSize - 10;
 

@@ -1,5 +1,5 @@
 #include "app/entry.h"
-#include "app/splash.h"
+#include "setupdata/splashfile.h"
 #include "tests/launcherfixture.h"
 
 namespace {

@@ -78,6 +78,21 @@ struct InstallTest : LauncherTest {
         for (const auto& [name, bytes] : entries) if (name[0] != '\\') disc->writeFile("DATA\\" + name, bytes);
     }
 
+    // Runs the progress dialog into folder (below the disc unless a drive
+    // path), which says in one box of its own how it ended. Cancel pressed
+    // while a box is up comes too late: during the runtime question the files
+    // are copied.
+    void copy(const std::string& folder, INT_PTR result, const std::string& text,
+              const std::string& caption = "インストールの中止", UINT flags = MB_OK | MB_ICONEXCLAMATION) {
+        boxes.onShow([&](size_t number) { SendMessageA(boxes.shown()[number].owner, WM_COMMAND, IDCANCEL, 0); });
+        copyText(programState.installFolder, (folder[1] == ':' ? folder : disc->path(folder)).c_str());
+        const size_t before = boxes.shown().size();
+        EXPECT_EQ(runDialog(IDD_PROGRESS, progressDialogProc), result);
+        ASSERT_EQ(boxes.shown().size(), before + 1);  // the runtime question follows a finished copy only
+        EXPECT_EQ(readable(boxes.shown().back()), readable(RecordedMessageBox{boxes.shown().back().owner, text, caption, flags}));
+        EXPECT_TRUE(boxes.shown().back().owner != nullptr && boxes.shown().back().owner != backdrop);  // the progress dialog
+    }
+
     std::string defaultDir = key.name();
     std::vector<std::string> madeFolders;
 };
@@ -221,10 +236,27 @@ std::string readLink(const std::string& path) {
 
 // The sample disc's DSETUP.dll runs the disc's DXSETUP.EXE: here a program of
 // the test's own that writes where it ran.
-TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStopped) {
-    const char* small = std::getenv("SETUP_TEST_SMALL_DRIVE");  // a drive of 3 MiB, made by the test command
-    ASSERT_NE(small, nullptr) << "no small drive: run the tests through scripts/test.sh as root";
-    const std::string drive = small, mib(1 << 20, 'm');
+TEST_F(InstallTest, RuntimeIsOfferedWhenAskedForAndMissingAndRunsFromTheDisc) {
+    writeDisc({{"GAME.EXE", "MZ"}}, {"DXOPTION=1"});
+    CopyFileA("Z:" PROBE_EXE_PATH, disc->path("DATA\\DXSETUP.EXE").c_str(), FALSE);
+    SetEnvironmentVariableA("PROBE_OUT", disc->path("ran.txt").c_str());
+    // DXOPTION, the runtime's version, the answer (0: not asked), and the
+    // questions so far. Only the version's low 16 bits count; an unreadable one
+    // means no runtime.
+    const struct { const char *option, *version; int answer; size_t asked; } cases[] = {{"2", "4.02.00.0904", 0, 0},
+        {"1", "4.03.00.0904", 0, 0}, {"1", "7.02.00.0904", IDNO, 1}, {"1", "4.x.00.0904", IDYES, 2}};
+    for (const auto& c : cases) {
+        // Through the platform's profile functions, which see their own writes at once.
+        WritePrivateProfileStringA("InstallInfo", "DXOPTION", c.option, disc->setupFilePath().c_str());
+        setRuntimeVersion(c.version);
+        if (c.answer != 0) boxes.answer({c.answer});
+        offerDirectSound(backdrop);
+        EXPECT_EQ(boxes.shown().size(), c.asked) << c.option << " " << c.version;
+        EXPECT_EQ(readAll(disc->path("ran.txt")).find(disc->path("DATA\\DXSETUP.EXE") + "\n") == 0, c.answer == IDYES);
+    }
+}
+
+TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeQuestion) {
     // A file of exactly one chunk and an empty one each end with a read of
     // nothing; an earlier copy's file is replaced. Shortcut groups whose
     // folder is refused or whose link path does not fit are skipped, and the
@@ -241,38 +273,11 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
                "SHORTCATICONNUMBER_03=2", "SHORTCATDISCRIPT_03=始めます"});
     CopyFileA("Z:" PROBE_EXE_PATH, disc->path("DATA\\DXSETUP.EXE").c_str(), FALSE);
     SetEnvironmentVariableA("PROBE_OUT", disc->path("ran.txt").c_str());
-
-    // The runtime offer by itself: DXOPTION, the runtime's version, the answer
-    // (0: not asked), and the questions so far. Only the version's low 16 bits
-    // count; an unreadable one means no runtime.
-    const struct { const char *option, *version; int answer; size_t asked; } cases[] = {{"2", "4.02.00.0904", 0, 0},
-        {"1", "4.03.00.0904", 0, 0}, {"1", "7.02.00.0904", IDNO, 1}, {"1", "4.x.00.0904", IDYES, 2}};
-    for (const auto& c : cases) {
-        // Through the platform's profile functions, which see their own writes at once.
-        WritePrivateProfileStringA("InstallInfo", "DXOPTION", c.option, disc->setupFilePath().c_str());
-        setRuntimeVersion(c.version);
-        if (c.answer != 0) boxes.answer({c.answer});
-        offerDirectSound(backdrop);
-        EXPECT_EQ(boxes.shown().size(), c.asked) << c.option << " " << c.version;
-        EXPECT_EQ(readAll(disc->path("ran.txt")).find(disc->path("DATA\\DXSETUP.EXE") + "\n") == 0, c.answer == IDYES);
-    }
-
+    progress.clear();
     ImportPatch send("user32.dll", "SendMessageA", reinterpret_cast<void*>(recordProgress));
     // A finished copy asks about the runtime, which counts as missing when its
     // version query fills nothing.
     ImportPatch query("DSETUP.dll", kDsetupGetVersionOrdinal, reinterpret_cast<void*>(versionQueryFillingNothing));
-    // Cancel pressed while a box is up: during the question the files are copied, and it comes too late.
-    boxes.onShow([&](size_t number) { SendMessageA(boxes.shown()[number].owner, WM_COMMAND, IDCANCEL, 0); });
-    // Runs the progress dialog, which says in one box of its own how it ended.
-    const auto copy = [&](const std::string& folder, INT_PTR result, const std::string& text,
-                          const std::string& caption = "インストールの中止", UINT flags = MB_OK | MB_ICONEXCLAMATION) {
-        copyText(programState.installFolder, (folder[1] == ':' ? folder : disc->path(folder)).c_str());
-        const size_t before = boxes.shown().size();
-        EXPECT_EQ(runDialog(IDD_PROGRESS, progressDialogProc), result);
-        ASSERT_EQ(boxes.shown().size(), before + 1);  // the runtime question follows a finished copy only
-        EXPECT_EQ(readable(boxes.shown().back()), readable(RecordedMessageBox{boxes.shown().back().owner, text, caption, flags}));
-        EXPECT_TRUE(boxes.shown().back().owner != nullptr && boxes.shown().back().owner != backdrop);  // the progress dialog
-    };
 
     const std::string target = disc->path("Target");
     disc->makeFolder("Target");
@@ -292,7 +297,13 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeOfferOrSaysWhyItStoppe
     ImportPatch noPrograms("shell32.dll", "SHGetSpecialFolderPathA", reinterpret_cast<void*>(noProgramsFolder));
     makeStartMenuShortcuts(nullptr);
     EXPECT_EQ(GetFileAttributesA(("\\" + group).c_str()), INVALID_FILE_ATTRIBUTES);
+}
 
+TEST_F(InstallTest, CopyThatStopsSaysWhyAndWritesThroughNoLink) {
+    const char* small = std::getenv("SETUP_TEST_SMALL_DRIVE");  // a drive of 3 MiB, made by the test command
+    ASSERT_NE(small, nullptr) << "no small drive: run the tests through scripts/test.sh as root";
+    const std::string drive = small, mib(1 << 20, 'm');
+    ImportPatch send("user32.dll", "SendMessageA", reinterpret_cast<void*>(recordProgress));
     // A failure names the source, the file, the folder or the entry concerned.
     writeDisc({{"A.DAT", mib}, {"\\SUB", ""}});
     HANDLE held = CreateFileA(disc->path("DATA\\A.DAT").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);

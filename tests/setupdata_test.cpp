@@ -55,6 +55,15 @@ TEST_F(SetupFileTest, ListWalksComposePathsWithholdWhatDoesNotFitOrReachesOutsid
     // sources only, and none for a device.
     EXPECT_EQ(walk({"COPYDIR=DATA", "COPYFILE_000=A", "COPYFILE_001=" + n254, "COPYFILE_002=nul.wav"}, nullptr),
               (Visits{"f Q:\\DATAA -", "f - -", "f - -"}));
+    // A subfolder marker as the disc maker composes it walks as one; none for
+    // an empty folder (the reset marker) or one that does not fit.
+    char marker[kPathSize];
+    EXPECT_TRUE(composeSubfolderMarker(std::string(kPathSize - 2, 'N').c_str(), marker));
+    ASSERT_TRUE(composeSubfolderMarker("B", marker));
+    EXPECT_EQ(walk({"COPYFILE_000=" + std::string(marker), "COPYFILE_001=" + std::string(kResetMarker)}, "C:\\T"),
+              (Visits{"s - C:\\T\\B", "r - C:\\T\\B"}));
+    for (const std::string& folder : {std::string(), std::string(kPathSize - 1, 'N')})
+        EXPECT_FALSE(composeSubfolderMarker(folder.c_str(), marker) || marker[0] != '\0') << folder.size();
 
     // A program path that gives no description path leaves none: every key is missing then.
     EXPECT_FALSE(deriveDescriptionPath("Q:\\SETUP"));  // no "." to put ".INI" over
@@ -92,12 +101,15 @@ LONG WINAPI refuseDeletion(HKEY key, LPCSTR name) {
 
 TEST_F(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndStopsADeletionThatFails) {
     // REG_NAME missing, empty, too long or a shared key: nothing directly below the user's root is touched, nor
-    // the key formed before, nor the shared one.
-    for (const std::string& regName : {std::string("NoData"), std::string(), std::string(kMaxRegName + 1, 'R'),
-                                       std::string("Microsoft\\Windows\\CurrentVersion\\Run")}) {
-        write({"REG_NAME=" + regName});
+    // the key formed before, nor the shared one. The longest accepted name just fits below Software.
+    const struct { std::string regName; bool accepted; } cases[] = {{"NoData", false}, {"", false},
+        {std::string(kMaxRegName + 1, 'R'), false}, {"Microsoft\\Windows\\CurrentVersion\\Run", false},
+        {std::string(kMaxRegName, 'R'), true}};
+    for (const auto& c : cases) {
+        write({"REG_NAME=" + c.regName});
         copyText(programState.registrySubKey, "Software\\Formed before");
-        EXPECT_FALSE(buildRegistrySubKey() || programState.registrySubKey[0] != '\0') << regName;
+        EXPECT_EQ(buildRegistrySubKey(), c.accepted) << c.regName;
+        EXPECT_EQ(programState.registrySubKey, c.accepted ? "Software\\" + c.regName : "") << c.regName;
     }
     RegSetKeyValueA(HKEY_CURRENT_USER, nullptr, "CDSetupTestMarker", REG_SZ, "x", 2);
     writeInstallRecord("C:\\Games");

@@ -117,17 +117,22 @@ std::string readAll(const std::string& path) {
     return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
-// Install and uninstall of groups 00 and 01, which the rule refuses, and 02 below them.
+// Install and uninstall of groups 00 and 01, which the rule refuses or which lie in another program's folder, and
+// 02 below them.
 TEST_F(UninstallTest, RefusedShortcutGroupsTouchNothingInProgramsAndTheNextGroupIsStillMade) {
     char programs[MAX_PATH];
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, TRUE));
     const std::string name = key.name(), links = std::string(programs) + "\\" + name, startup = startupShortcutFolder();
     ASSERT_FALSE(startup.empty()) << "no Startup folder below " << programs;
-    // decoy: another program's link, where the refused groups point.
+    // decoy: another program's link, where the refused groups point; or, in another program's folder that group
+    // 01 names, a link named as group 02's in its own folder.
+    const std::string other = std::string(programs) + "\\" + name + "B";
+    CreateDirectoryA(other.c_str(), nullptr);
     const struct { std::string folder, link, decoy; } cases[] = {
         {".", name, links + ".lnk"}, {"\\", name, links + ".lnk"}, {".\\", name, links + ".lnk"},
         {"/", name, links + ".lnk"}, {"", name, links + ".lnk"}, {name, "..\\" + name, links + ".lnk"},
-        {startup, name, std::string(programs) + "\\" + startup + "\\" + name + ".lnk"}};
+        {startup, name, std::string(programs) + "\\" + startup + "\\" + name + ".lnk"},
+        {name + "B", name, other + "\\Next.lnk"}};
     for (const auto& c : cases) {
         writeGame({"SHORTCATDIR_00=" + c.folder, "SHORTCATNAME_00=" + c.link, "SHORTCATFILE_00=GAME.EXE",
                    "SHORTCATDIR_01=" + c.folder, "SHORTCATNAME_01=" + c.link, "SHORTCATFILE_01=GAME.EXE",
@@ -144,6 +149,7 @@ TEST_F(UninstallTest, RefusedShortcutGroupsTouchNothingInProgramsAndTheNextGroup
         DeleteFileA(c.decoy.c_str());
         removeFolderTree(links);
     }
+    removeFolderTree(other);
 }
 
 TEST_F(UninstallTest, PathsThatDoNotFitAreSkippedNotCut) {

@@ -311,12 +311,12 @@ int main(int argc, char** argv) {
     if (disc.back() == '\\') disc.pop_back();
 
     begin("description file");
-    const std::string program = disc + "\\SETUP.EXE";
+    const std::string program = disc + "\\" + kSetupProgramName;
     expect(deriveDescriptionPath(program.c_str()) && exists(programState.descriptionPath),
            "no description file beside " + program);
-    gameName = setupString("GAME_NAME");
-    defaultDir = setupString("DEFAULT_DIR");
-    recordKey = "Software\\" + setupString("REG_NAME");
+    gameName = setupString(kGameNameKey);
+    defaultDir = setupString(kDefaultDirKey);
+    recordKey = "Software\\" + setupString(kRegNameKey);
     expect(!isNoData(gameName.c_str()) && !isNoData(defaultDir.c_str()) && recordKey != "Software\\NoData",
            "GAME_NAME, DEFAULT_DIR or REG_NAME is missing");
     expect(recordedFolder(recordKey).empty(), "the game is installed already");

@@ -2,9 +2,8 @@
 
 #include <shlobj.h>
 
-#include <cstring>
-
 #include "setupdata/programstate.h"
+#include "res/messages.h"
 #include "res/resource.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
@@ -14,7 +13,6 @@
 
 namespace {
 
-constexpr char kNotInstalledCaption[] = "SETUP";
 constexpr char kDeleteSavesText[] = "セーブファイルを削除しますか？";
 constexpr char kDeleteSavesCaption[] = "確認";
 constexpr char kLeftoversText[] =
@@ -126,7 +124,7 @@ INT_PTR CALLBACK uninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     switch (message) {
     case WM_INITDIALOG:
         if (!readRecordedFolder()) {
-            MessageBoxA(dialog, kNotInstalledText, kNotInstalledCaption, MB_OK);
+            MessageBoxA(dialog, kNotInstalledText, kMessageCaption, MB_OK);
             EndDialog(dialog, -1);
             return FALSE;
         }
@@ -138,7 +136,7 @@ INT_PTR CALLBACK uninstallDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             removeInstalledCopy(dialog, programState.recordedFolder);
-            char gameName[256];
+            char gameName[kValueSize];
             readSetupString(kGameNameKey, gameName);
             MessageBoxA(dialog, kUninstalledText, gameName, MB_OK);
             EndDialog(dialog, 0);
