@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "checker/console.h"
-#include "checker/discchecker.h"
 #include "maker/maker.h"
+#include "report/console.h"
+#include "report/disccheck.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/setupnames.h"

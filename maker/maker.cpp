@@ -6,8 +6,8 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "checker/console.h"
-#include "checker/peimage.h"
+#include "report/console.h"
+#include "report/peimage.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/setupnames.h"

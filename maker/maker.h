@@ -7,8 +7,8 @@
 
 #include <vector>
 
+#include "report/finding.h"
 #include "setupdata/text.h"
-#include "checker/discchecker.h"
 
 // One file or folder of a tree read from disk.
 struct TreeItem {

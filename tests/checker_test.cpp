@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "checker/console.h"
-#include "checker/discchecker.h"
+#include "report/console.h"
+#include "report/disccheck.h"
 #include "tests/harness/fixtures.h"
 #include "tests/harness/imports.h"
 
