@@ -85,23 +85,27 @@ inline bool holds(const PathSet& paths, const char* relativePath) { return paths
 // disc as written; onDisc gets the disc's spelling of those names.
 bool spelledAsListed(const char* listedPath, size_t from, char (&onDisc)[kPathSize]);
 
-// The checks, in the order checkDisc runs them (keys.cpp, copylist.cpp,
-// shortcuts.cpp, programs.cpp, splash.cpp, autorun.cpp, encoding.cpp).
+// The checks, each in the file of its area; checkDisc runs them in order.
+// keys.cpp
 void checkSingleKeys(Check& check);
 void checkSourceFolder(Check& check);
 void checkInstallFolders(Check& check);
-void checkCopyList(Check& check);
 void checkGameProgram(Check& check);
-void checkShortcuts(Check& check);
 // A SetupKeyVisitor; context is the Check.
 void scanKey(const char* key, void* context);
+// copylist.cpp
+void checkCopyList(Check& check);
 void checkCopyListEnd(Check& check);
+// shortcuts.cpp
+void checkShortcuts(Check& check);
 void checkShortcutListEnd(Check& check);
+// programs.cpp
 void checkPrograms(Check& check);
 void checkSignatures(Check& check);
+// splash.cpp, autorun.cpp
 void checkSplashFiles(Check& check);
 void checkAutorun(Check& check);
-
+// encoding.cpp
 // Whether bytes are UTF-8 with at least one character beyond ASCII: text in
 // code page 932 almost never is, as its double-byte characters' second bytes
 // are mostly ASCII or lead bytes.
