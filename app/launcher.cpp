@@ -82,7 +82,7 @@ bool prepareLauncher(HWND dialog) {
 
     // SETUP.EXE looks for SETUP0.BMP to SETUP3.BMP; a path too long for the
     // splash names simply has no splash images.
-    char basePath[256];
+    char basePath[kSplashPathSize];
     if (splashBasePath(modulePath, basePath)) loadSplashBitmaps(basePath);
 
     selectLauncherMode(dialog);

@@ -3,8 +3,8 @@
 #include "setupdata/programstate.h"
 
 void loadSplashBitmaps(const char* basePath) {
-    for (int i = 0; i < 4; ++i) {
-        char name[256];
+    for (int i = 0; i < kSplashSlots; ++i) {
+        char name[kSplashPathSize];
         if (!splashFilePath(basePath, i, name)) continue;
         (void)loadSplashFile(name, programState.splashBitmaps[i]);
     }
@@ -13,7 +13,7 @@ void loadSplashBitmaps(const char* basePath) {
 void drawSplashBitmaps(HWND launcher) {
     const int frameWidth = 2 * GetSystemMetrics(SM_CXDLGFRAME);
     const int frameHeight = 2 * GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kSplashSlots; ++i) {
         const void* block = programState.splashBitmaps[i];
         if (block == nullptr) continue;
         const BITMAPINFOHEADER& info = *static_cast<const BITMAPINFOHEADER*>(block);

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "setupdata/setupfile.h"
+
 // visit(entry) gets each entry as the file holds it and returns false to stop
 // the walk; so does this.
 template <class Visit>
@@ -14,8 +16,8 @@ bool forEachCopyEntry(const std::string& setupFile, Visit visit) {
     for (unsigned index = 0;; ++index) {
         char key[32], entry[MAX_PATH];
         std::snprintf(key, sizeof key, "COPYFILE_%03u", index);
-        GetPrivateProfileStringA("InstallInfo", key, "NoData", entry, sizeof entry, setupFile.c_str());
-        if (lstrcmpA(entry, "NoData") == 0) return true;
+        GetPrivateProfileStringA(kSetupSection, key, kNoData, entry, sizeof entry, setupFile.c_str());
+        if (lstrcmpA(entry, kNoData) == 0) return true;
         if (!visit(std::string(entry))) return false;
     }
 }
@@ -27,8 +29,8 @@ bool forEachCopiedFile(const std::string& setupFile, const std::string& sourceFo
                        Copy copy) {
     std::string subfolder;
     return forEachCopyEntry(setupFile, [&](const std::string& entry) {
-        if (entry[0] != '\\') return copy(sourceFolder + "\\" + entry, targetFolder + subfolder + "\\" + entry);
-        subfolder = entry.size() > 1 ? entry : "";
+        if (entry[0] != kResetMarker[0]) return copy(sourceFolder + "\\" + entry, targetFolder + subfolder + "\\" + entry);
+        subfolder = entry != kResetMarker ? entry : "";
         if (!subfolder.empty()) CreateDirectoryA((targetFolder + subfolder).c_str(), nullptr);
         return true;
     });

@@ -16,6 +16,7 @@
 #include "res/resource.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
+#include "setupdata/setupfile.h"
 
 namespace {
 
@@ -82,9 +83,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string disc = argv[1], program = disc + "\\SETUP.EXE", description = disc + "\\SETUP.INI";
-    char gameName[256], regName[256];
-    GetPrivateProfileStringA("InstallInfo", "GAME_NAME", "", gameName, sizeof gameName, description.c_str());
-    GetPrivateProfileStringA("InstallInfo", "REG_NAME", "", regName, sizeof regName, description.c_str());
+    char gameName[kValueSize], regName[kValueSize];
+    GetPrivateProfileStringA(kSetupSection, kGameNameKey, "", gameName, sizeof gameName, description.c_str());
+    GetPrivateProfileStringA(kSetupSection, kRegNameKey, "", regName, sizeof regName, description.c_str());
 
     // The record is deleted before and after, so only a disc whose record is
     // one plain level below Software is timed: never Software itself or a

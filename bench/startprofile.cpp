@@ -41,11 +41,11 @@ INT_PTR CALLBACK timedLauncher(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         mark("launcher prepared (all of the below, and the titles and mode)");
         drawSplashBitmaps(dialog);
         mark("splash drawing and the backdrop's repaint");
-        char modulePath[MAX_PATH], basePath[256];
+        char modulePath[MAX_PATH], basePath[kSplashPathSize];
         GetModuleFileNameA(nullptr, modulePath, MAX_PATH);
         if (splashBasePath(modulePath, basePath)) loadSplashBitmaps(basePath);
         mark("  splash loading, again");
-        char value[256];
+        char value[kValueSize];
         for (const char* key : {"GAME_NAME", "REG_NAME", "COPYFILE_000"}) readSetupString(key, value);
         mark("  three description-file reads, again");
         checkInstalledCopy();

@@ -26,7 +26,7 @@ bool openRecordKey(HKEY& key) {
 }  // namespace
 
 bool buildRegistrySubKey() {
-    char regName[256];
+    char regName[kValueSize];
     readSetupString(kRegNameKey, regName);
     programState.registrySubKey[0] = '\0';
     if (isNoData(regName) || regName[0] == '\0' || std::strlen(regName) > kMaxRegName ||
@@ -42,7 +42,7 @@ RecordedCopy readRecordedCopy(char (&folder)[kPathSize]) {
 
     char firstKey[kKeySize];
     formatNumberedKey(NumberedKey::copyFile, 0, firstKey);
-    char firstEntry[256];
+    char firstEntry[kValueSize];
     readSetupString(firstKey, firstEntry);
     if (isNoData(firstEntry)) return RecordedCopy::absent;
 

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "setupdata/setupfile.h"
+#include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 
 // What the progress dialog hands to the copy worker.
@@ -35,11 +37,11 @@ struct ProgramState {
     HBITMAP backBufferBitmap;
     // splash files less their 14-byte file header; filled by the launcher,
     // freed at shut-down
-    void* splashBitmaps[4];
+    void* splashBitmaps[kSplashSlots];
 
     // launcher
     char descriptionPath[kPathSize];
-    char gameName[256];
+    char gameName[kValueSize];
     int installedMode;  // 1 run/uninstall mode, 0 install mode
 
     // install record key: "Software\" + REG_NAME, formed by the installed-copy check

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr char kSection[] = "InstallInfo";
-
 // Reads a string whose missing value means "empty".
 template <size_t N>
 void readSetupStringOrEmpty(const char* key, char (&value)[N]) {
@@ -31,12 +29,12 @@ void readSetupString(const char* key, char* value, unsigned limit) {
         lstrcpynA(value, kNoData, static_cast<int>(limit));
         return;
     }
-    GetPrivateProfileStringA(kSection, key, kNoData, value, limit, programState.descriptionPath);
+    GetPrivateProfileStringA(kSetupSection, key, kNoData, value, limit, programState.descriptionPath);
 }
 
 int readSetupInt(const char* key) {
     if (programState.descriptionPath[0] == '\0') return 0;
-    return static_cast<int>(GetPrivateProfileIntA(kSection, key, 0, programState.descriptionPath));
+    return static_cast<int>(GetPrivateProfileIntA(kSetupSection, key, 0, programState.descriptionPath));
 }
 
 bool deriveDescriptionPath(const char* modulePath) {
@@ -100,10 +98,16 @@ bool walkSetupKeys(SetupKeyVisitor visit, void* context) {
     }
     // The names together, each with its terminator, never outgrow the file.
     std::vector<char> names(data.nFileSizeLow + 2);
-    GetPrivateProfileStringA(kSection, nullptr, "", names.data(), static_cast<DWORD>(names.size()),
+    GetPrivateProfileStringA(kSetupSection, nullptr, "", names.data(), static_cast<DWORD>(names.size()),
                              programState.descriptionPath);
     for (const char* name = names.data(); *name != '\0'; name += std::strlen(name) + 1) visit(name, context);
     return true;
+}
+
+bool composeSubfolderMarker(const char* folder, char (&entry)[kPathSize]) {
+    if (folder[0] != '\0' && joinText(entry, {kResetMarker, folder})) return true;
+    entry[0] = '\0';
+    return false;
 }
 
 bool walkCopyList(const char* targetFolder, CopyEntryVisitor visit, void* context) {
@@ -139,11 +143,11 @@ bool walkCopyListFrom(const char* programFolder, const char* targetFolder, CopyE
         // gets no path at all: nothing is read from it, written to it or counted.
         const bool refused = !staysInsideFolder(value);
         const bool confined = targetFolder != nullptr && !refused;
-        if (value[0] != '\\') {
+        if (value[0] != kResetMarker[0]) {
             entry.kind = CopyEntryKind::file;
             sourceFits = haveSourceFolder && !refused && joinText(source, {sourceFolder, value});
             targetFits = confined && subfolderUsable && joinText(target, {targetFolder, subfolder, "\\", value});
-        } else if (value[1] != '\0') {
+        } else if (lstrcmpA(value, kResetMarker) != 0) {
             entry.kind = CopyEntryKind::subfolderMarker;
             targetFits = confined && joinText(target, {targetFolder, value});
         } else {

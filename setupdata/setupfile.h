@@ -1,11 +1,14 @@
 // The setup description file: the program's own path with ".INI" for its
-// extension, section "InstallInfo". Every lookup reads the file afresh.
+// extension, section kSetupSection. Every lookup reads the file afresh.
 #pragma once
 
 #include <cstddef>
 
 #include "setupdata/setupnames.h"
 #include "setupdata/text.h"
+
+// A value read whole (GAME_NAME, REG_NAME), with its terminator.
+constexpr int kValueSize = 256;
 
 // What a string lookup gives for a missing key.
 constexpr char kNoData[] = "NoData";
@@ -45,12 +48,20 @@ bool getSourceFolder(char (&folder)[kPathSize]);
 // The numbered key of kind and index, as the walks form it.
 void formatNumberedKey(NumberedKey kind, unsigned index, char (&key)[kKeySize]);
 
-// Calls visit with the name of every key present in section "InstallInfo", in
+// Calls visit with the name of every key present in section kSetupSection, in
 // file order. False when the file cannot be read.
 using SetupKeyVisitor = void (*)(const char* key, void* context);
 bool walkSetupKeys(SetupKeyVisitor visit, void* context);
 
 // The copy list: COPYFILE_000, COPYFILE_001, ... up to the first missing key.
+// An entry that begins with a backslash is a folder marker: "\" + folder makes
+// folder below the target and the current subfolder for the files after it;
+// kResetMarker alone makes the target itself current again.
+constexpr char kResetMarker[] = "\\";
+// entry = the subfolder marker of folder. False, and entry empty, when it does
+// not fit or folder is empty (that would be the reset marker).
+bool composeSubfolderMarker(const char* folder, char (&entry)[kPathSize]);
+
 enum class CopyEntryKind { file, subfolderMarker, resetMarker };
 
 struct CopyEntry {

@@ -8,7 +8,10 @@
 #include <cstddef>
 #include <iterator>
 
-// Single keys of section "InstallInfo".
+// The one section of the description file that the program reads.
+constexpr char kSetupSection[] = "InstallInfo";
+
+// Single keys of section kSetupSection.
 constexpr char kGameNameKey[] = "GAME_NAME";
 constexpr char kExeNameKey[] = "EXE_NAME";
 constexpr char kDefaultDirKey[] = "DEFAULT_DIR";

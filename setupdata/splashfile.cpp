@@ -32,14 +32,14 @@ SplashProblem splashBlockProblem(const void* block, DWORD blockSize) {
 
 }  // namespace
 
-bool splashBasePath(const char* modulePath, char (&basePath)[256]) {
+bool splashBasePath(const char* modulePath, char (&basePath)[kSplashPathSize]) {
     char* dot = copyText(basePath, modulePath) ? findLastDot(basePath) : nullptr;
     if (dot == nullptr) return false;
     *dot = '\0';
     return true;
 }
 
-bool splashFilePath(const char* basePath, int index, char (&path)[256]) {
+bool splashFilePath(const char* basePath, int index, char (&path)[kSplashPathSize]) {
     char suffix[8];
     wsprintfA(suffix, "%d.BMP", index);
     return joinText(path, {basePath, suffix});

@@ -21,12 +21,18 @@ enum class SplashProblem {
     truncated,     // pixel rows beyond the block
 };
 
+// The splash slots: files basePath + "0.BMP" up to basePath + "3.BMP".
+constexpr int kSplashSlots = 4;
+// The splash base path and a splash file's path, each with its terminator.
+constexpr int kSplashPathSize = 256;
+
 // The splash base path of the program at modulePath: its path without the
 // extension (SETUP.EXE gives SETUP). False when it has no "." or does not fit.
-bool splashBasePath(const char* modulePath, char (&basePath)[256]);
+bool splashBasePath(const char* modulePath, char (&basePath)[kSplashPathSize]);
 
-// Splash file index (0 to 3): basePath + index + ".BMP". False when it does not fit.
-bool splashFilePath(const char* basePath, int index, char (&path)[256]);
+// Splash file index (0 to kSplashSlots - 1): basePath + index + ".BMP". False
+// when it does not fit.
+bool splashFilePath(const char* basePath, int index, char (&path)[kSplashPathSize]);
 
 // Reads the splash file at path into a new fixed block (the file less its
 // 14-byte header) when it is drawable; block is nullptr otherwise.
