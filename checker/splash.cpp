@@ -21,10 +21,10 @@ constexpr char kTo24BitHow[] =
 }  // namespace
 
 void checkSplashFiles(Check& check) {
-    char basePath[256];
+    char basePath[kSplashPathSize];
     if (!splashBasePath(check.programPath, basePath)) return;
-    for (int index = 0; index < 4; ++index) {
-        char path[256];
+    for (int index = 0; index < kSplashSlots; ++index) {
+        char path[kSplashPathSize];
         if (!splashFilePath(basePath, index, path) || GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) continue;
         const char* name = lastPathComponent(path);
         void* block = nullptr;

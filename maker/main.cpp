@@ -17,6 +17,7 @@
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/setupnames.h"
+#include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -37,7 +38,7 @@ struct Arguments {
     const wchar_t* shortcutFolder = nullptr;
     const wchar_t* directx = nullptr;
     const wchar_t* program = nullptr;
-    const wchar_t* splash[4] = {};
+    const wchar_t* splash[kSplashSlots] = {};
     const wchar_t* gameFolder = nullptr;
     const wchar_t* discFolder = nullptr;
     // --shortcut, --description and --icon in order: each of the latter two
@@ -84,7 +85,7 @@ bool parseArguments(wchar_t** argv, int argc, Arguments& a, Report& report, bool
             a.leftOut.push_back(value);
         } else if (lstrcmpW(arg, L"--splash") == 0) {
             const int slot = value[0] - L'0';
-            if (slot < 0 || slot > 3 || value[1] != L'=' || value[2] == L'\0' || a.splash[slot] != nullptr) return false;
+            if (slot < 0 || slot >= kSplashSlots || value[1] != L'=' || value[2] == L'\0' || a.splash[slot] != nullptr) return false;
             a.splash[slot] = value + 2;
         } else if (lstrcmpW(arg, L"--shortcut") == 0 || lstrcmpW(arg, L"--description") == 0 ||
                    lstrcmpW(arg, L"--icon") == 0) {
@@ -255,7 +256,7 @@ void takeNames(Problems& problems, const Arguments& a, MakerOptions& options) {
 }
 
 void takeSplashFiles(Problems& problems, const Arguments& a, MakerOptions& options) {
-    for (int slot = 0; slot < 4; ++slot) {
+    for (int slot = 0; slot < kSplashSlots; ++slot) {
         if (a.splash[slot] == nullptr) continue;
         char path[kPathSize];
         void* block = nullptr;

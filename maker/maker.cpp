@@ -12,6 +12,7 @@
 #include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/setupnames.h"
+#include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -95,7 +96,9 @@ void add(std::vector<ListEntry>& list, std::initializer_list<const char*> parts,
 // walk removes it once everything in it is gone.
 void planFolder(const std::vector<TreeItem>& items, const Children& children, int folder, std::vector<ListEntry>& list) {
     const TreeItem& item = items[static_cast<size_t>(folder)];
-    add(list, {"\\", item.name}, -1);
+    char marker[kPathSize];
+    (void)composeSubfolderMarker(item.name, marker);  // fits, as every path does
+    add(list, {marker}, -1);
     std::vector<int> shared;
     for (int file : children.files[static_cast<size_t>(folder)]) {
         if (items[static_cast<size_t>(file)].shared) {
@@ -107,11 +110,11 @@ void planFolder(const std::vector<TreeItem>& items, const Children& children, in
     const std::vector<int>& subfolders = children.folders[static_cast<size_t>(folder)];
     for (int subfolder : subfolders) planFolder(items, children, subfolder, list);
     // Without subfolders the folder is current still: end it first.
-    if (subfolders.empty()) add(list, {"\\"}, -1);
+    if (subfolders.empty()) add(list, {kResetMarker}, -1);
     if (subfolders.empty() && shared.empty()) return;
     for (int file : shared) add(list, {items[static_cast<size_t>(file)].name}, file);
-    add(list, {"\\", item.name}, -1);
-    add(list, {"\\"}, -1);
+    add(list, {marker}, -1);
+    add(list, {kResetMarker}, -1);
 }
 
 // Whether the file relativePath below root opens as a file on a disk: not a
@@ -227,7 +230,7 @@ void writeNumbered(IniWriter& ini, NumberedKey kind, unsigned index, const char*
 bool writeSetupFile(const wchar_t* path, const MakerOptions& options, const std::vector<ListEntry>& list) {
     IniWriter ini = {CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr), true};
     if (ini.file == INVALID_HANDLE_VALUE) return false;
-    writeLine(ini, {"[InstallInfo]\r\n"});
+    writeLine(ini, {"[", kSetupSection, "]\r\n"});
     writeLine(ini, {kGameNameKey, "=", options.gameName, "\r\n"});
     writeLine(ini, {kExeNameKey, "=", options.exeName, "\r\n"});
     writeLine(ini, {kDefaultDirKey, "=", options.defaultDir, "\r\n"});
@@ -311,9 +314,17 @@ bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& ga
         copyText(failedPath, path);
         return false;
     }
-    for (int i = 0; i < 4; ++i) {
-        const wchar_t name[] = {L'S', L'E', L'T', L'U', L'P', static_cast<wchar_t>(L'0' + i), L'.', L'B', L'M', L'P', 0};
-        if (options.splash[i][0] != L'\0' && !copyInto(options.splash[i], disc, name, failedPath)) return false;
+    // Named as SETUP.EXE looks for them beside itself.
+    char base[kSplashPathSize];
+    const bool named = splashBasePath(kSetupProgramName, base);
+    for (int i = 0; i < kSplashSlots; ++i) {
+        if (options.splash[i][0] == L'\0') continue;
+        char name[kSplashPathSize];
+        wchar_t wideName[kSplashPathSize];
+        if (!named || !splashFilePath(base, i, name) ||
+            MultiByteToWideChar(kTextCodePage, 0, name, -1, wideName, kSplashPathSize) == 0 ||
+            !copyInto(options.splash[i], disc, wideName, failedPath))
+            return false;
     }
     wchar_t source[kPathSize];
     if (!joinText(source, {disc, L"\\", kSourceFolder}) || !CreateDirectoryW(source, nullptr)) {

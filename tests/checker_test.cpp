@@ -6,6 +6,7 @@
 
 #include "report/console.h"
 #include "report/disccheck.h"
+#include "setupdata/setupnames.h"
 #include "tests/harness/fixtures.h"
 #include "tests/harness/imports.h"
 
@@ -79,7 +80,7 @@ void expectEachFinding(std::initializer_list<Case> cases) {
         if (c.folderLength > folder.size()) folder += "\\" + std::string(c.folderLength - folder.size() - 1, 'F');
         std::filesystem::copy("Z:" SHIPPED_DISC_DIR, folder, std::filesystem::copy_options::recursive);
         for (const auto& [key, value] : c.edits)
-            WritePrivateProfileStringA("InstallInfo", key, value, (folder + "\\SETUP.INI").c_str());
+            WritePrivateProfileStringA(kSetupSection, key, value, (folder + "\\SETUP.INI").c_str());
         if (c.change != nullptr) c.change(disc);
         std::vector<std::string> found;  // each as "error missing-key GAME_NAME", then its problem
         checkDisc(folder.c_str(), [](const Finding& f, void* found) {
