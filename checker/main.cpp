@@ -4,8 +4,8 @@
 // the folder or its SETUP.INI cannot be read.
 #include <windows.h>
 
-#include "checker/console.h"
-#include "checker/discchecker.h"
+#include "report/console.h"
+#include "report/disccheck.h"
 #include "setupdata/setupfile.h"
 
 namespace {

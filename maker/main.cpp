@@ -4,7 +4,6 @@
 // arguments or unreadable input, when nothing is written.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <cwchar>
@@ -12,12 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "checker/console.h"
-#include "checker/discchecker.h"
 #include "maker/maker.h"
+#include "report/console.h"
+#include "report/disccheck.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/setupnames.h"
+#include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -38,7 +38,7 @@ struct Arguments {
     const wchar_t* shortcutFolder = nullptr;
     const wchar_t* directx = nullptr;
     const wchar_t* program = nullptr;
-    const wchar_t* splash[4] = {};
+    const wchar_t* splash[kSplashSlots] = {};
     const wchar_t* gameFolder = nullptr;
     const wchar_t* discFolder = nullptr;
     // --shortcut, --description and --icon in order: each of the latter two
@@ -85,7 +85,7 @@ bool parseArguments(wchar_t** argv, int argc, Arguments& a, Report& report, bool
             a.leftOut.push_back(value);
         } else if (lstrcmpW(arg, L"--splash") == 0) {
             const int slot = value[0] - L'0';
-            if (slot < 0 || slot > 3 || value[1] != L'=' || value[2] == L'\0' || a.splash[slot] != nullptr) return false;
+            if (slot < 0 || slot >= kSplashSlots || value[1] != L'=' || value[2] == L'\0' || a.splash[slot] != nullptr) return false;
             a.splash[slot] = value + 2;
         } else if (lstrcmpW(arg, L"--shortcut") == 0 || lstrcmpW(arg, L"--description") == 0 ||
                    lstrcmpW(arg, L"--icon") == 0) {
@@ -256,7 +256,7 @@ void takeNames(Problems& problems, const Arguments& a, MakerOptions& options) {
 }
 
 void takeSplashFiles(Problems& problems, const Arguments& a, MakerOptions& options) {
-    for (int slot = 0; slot < 4; ++slot) {
+    for (int slot = 0; slot < kSplashSlots; ++slot) {
         if (a.splash[slot] == nullptr) continue;
         char path[kPathSize];
         void* block = nullptr;
@@ -268,30 +268,13 @@ void takeSplashFiles(Problems& problems, const Arguments& a, MakerOptions& optio
     }
 }
 
-}  // namespace
-
-int main() {
-    Report report = openReport("SETUPMK");
-    int argc = 0;
-    wchar_t** argv = readArguments(argc);
-    static Arguments a;
-    bool help = false;
-    if (argv == nullptr || !parseArguments(argv, argc, a, report, help) || help) {
-        printUsage(report, kUsage, !help);
-        return help ? kExitClean : kExitUnusable;
-    }
-
-    static MakerOptions options;
-    Problems problems = {report, false};
-    // The program's calls read every name in the ANSI code page.
-    if (GetACP() != kTextCodePage) {
-        problem(problems, "ANSI", {"コードページが 932 ではありません。日本語のロケールで実行してください"});
-        return finishReport(report, true);
-    }
+// The folders, programs, names and pictures the options give; whether the
+// game folder is there to read. discFolder gets the disc's folder as the
+// report names it.
+bool takeOptions(Problems& problems, const Arguments& a, MakerOptions& options, char (&discFolder)[kPathSize]) {
     takeFolder(problems, "DISC_FOLDER", a.discFolder, options.discFolder, false);
-    char discFolder[kPathSize] = "";
     toAnsiText(options.discFolder, discFolder);
-    beginReport(report, discFolder);
+    beginReport(problems.report, discFolder);
     if (!problems.any && !isEmptyOrMissingFolder(options.discFolder)) {
         problem(problems, "DISC_FOLDER", {"空のフォルダではありません。SETUPMK は何かのあるフォルダには書きません"});
     }
@@ -316,9 +299,25 @@ int main() {
     takeNames(problems, a, options);
     options.autorun = !a.noAutorun;
     takeSplashFiles(problems, a, options);
+    return haveGame;
+}
 
-    // The game tree: names that cannot go on the disc are errors of the disc.
-    std::vector<TreeItem> game;
+// The file the copy list begins with, which marks an installed copy: the
+// installed-copy check looks for it in the install folder itself, so the game
+// program when it lies there, else the first file there; -1 when none does.
+int chooseFirstFile(const std::vector<TreeItem>& game, int exe) {
+    int first = exe >= 0 && game[static_cast<size_t>(exe)].parent < 0 ? exe : -1;
+    for (size_t i = 0; first < 0 && i < game.size(); ++i) {
+        if (!game[i].folder && game[i].parent < 0) first = static_cast<int>(i);
+    }
+    return first;
+}
+
+// The game tree, the game program in it, its shortcuts and its size; returns
+// the first file of the copy list. Names that cannot go on the disc are
+// errors of the disc.
+int takeGame(Problems& problems, const Arguments& a, bool haveGame, MakerOptions& options, std::vector<TreeItem>& game) {
+    Report& report = problems.report;
     const TreeRead gameRead = haveGame ? readTree(options.gameFolder, game, printFinding, &report) : TreeRead::read;
     if (gameRead == TreeRead::unreadable) problem(problems, "GAME_FOLDER", {"フォルダを読めません"});
     // Its finding is told: nothing is written.
@@ -329,11 +328,7 @@ int main() {
     }
     const int exe = haveGame ? takeInstalledFile(problems, "--exe", a.exe, game) : -1;
     if (exe >= 0) copyText(options.exeName, game[static_cast<size_t>(exe)].name);
-    // The installed-copy check looks for the first entry in the install folder itself.
-    int first = exe >= 0 && game[static_cast<size_t>(exe)].parent < 0 ? exe : -1;
-    for (size_t i = 0; first < 0 && i < game.size(); ++i) {
-        if (!game[i].folder && game[i].parent < 0) first = static_cast<int>(i);
-    }
+    const int first = chooseFirstFile(game, exe);
     if (exe >= 0 && first < 0) {
         problem(problems, "GAME_FOLDER", {"直下にファイルがありません。インストール済みの判定にはインストール先直下のファイルが要ります"});
     }
@@ -341,9 +336,14 @@ int main() {
     ULONGLONG total = 0;
     for (const TreeItem& item : game) total += item.size;
     if (total >= (1ull << 32)) problem(problems, "GAME_FOLDER", {"4 GiB 以上あり、SETUP.EXE は必要な容量を数えられません"});
+    return first;
+}
 
-    // The runtime's files go into the source folder as they are; any name that cannot is the input's fault.
-    std::vector<TreeItem> directx;
+// The runtime's files go into the source folder as they are; any name that
+// cannot is the input's fault. Then whether the whole layout can be written.
+void takeRuntime(Problems& problems, const MakerOptions& options, const std::vector<TreeItem>& game,
+                 std::vector<TreeItem>& directx) {
+    Report& report = problems.report;
     if (options.directxFolder[0] != L'\0') {
         const unsigned before = report.errors;
         if (readTree(options.directxFolder, directx, printFinding, &report) != TreeRead::read || report.errors != before) {
@@ -355,6 +355,34 @@ int main() {
         printFinding(layout, &report);
         problems.any = true;
     }
+}
+
+}  // namespace
+
+int main() {
+    Report report = openReport("SETUPMK");
+    int argc = 0;
+    wchar_t** argv = readArguments(argc);
+    static Arguments a;
+    bool help = false;
+    if (argv == nullptr || !parseArguments(argv, argc, a, report, help) || help) {
+        printUsage(report, kUsage, !help);
+        return help ? kExitClean : kExitUnusable;
+    }
+
+    static MakerOptions options;
+    Problems problems = {report, false};
+    // The program's calls read every name in the ANSI code page.
+    if (GetACP() != kTextCodePage) {
+        problem(problems, "ANSI", {"コードページが 932 ではありません。日本語のロケールで実行してください"});
+        return finishReport(report, true);
+    }
+    char discFolder[kPathSize] = "";
+    const bool haveGame = takeOptions(problems, a, options, discFolder);
+    std::vector<TreeItem> game;
+    const int first = takeGame(problems, a, haveGame, options, game);
+    std::vector<TreeItem> directx;
+    takeRuntime(problems, options, game, directx);
     LocalFree(argv);
     if (problems.any) return finishReport(report, true);
 

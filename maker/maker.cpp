@@ -5,40 +5,20 @@
 #include <cwchar>
 #include <initializer_list>
 #include <iterator>
+#include <string>
 
-#include "checker/console.h"
-#include "checker/peimage.h"
+#include "report/console.h"
+#include "report/peimage.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/setupnames.h"
+#include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 
 namespace {
 
 constexpr wchar_t kSourceFolder[] = L"DATA";
 constexpr char kCopyDir[] = "DATA\\";
-
-// dest = the parts; false, and dest empty, when they do not fit.
-template <size_t N>
-bool joinWide(wchar_t (&dest)[N], std::initializer_list<const wchar_t*> parts) {
-    size_t length = 0;
-    for (const wchar_t* part : parts) {
-        const size_t partLength = static_cast<size_t>(lstrlenW(part));
-        if (length + partLength >= N) {
-            dest[0] = L'\0';
-            return false;
-        }
-        std::memcpy(dest + length, part, partLength * sizeof(wchar_t));
-        length += partLength;
-    }
-    dest[length] = L'\0';
-    return true;
-}
-
-template <size_t N>
-void copyWide(wchar_t (&dest)[N], const wchar_t* src) {
-    lstrcpynW(dest, src, static_cast<int>(N));
-}
 
 void report(FindingSink sink, void* context, const char* check, const char* key,
             std::initializer_list<const char*> parts) {
@@ -116,7 +96,9 @@ void add(std::vector<ListEntry>& list, std::initializer_list<const char*> parts,
 // walk removes it once everything in it is gone.
 void planFolder(const std::vector<TreeItem>& items, const Children& children, int folder, std::vector<ListEntry>& list) {
     const TreeItem& item = items[static_cast<size_t>(folder)];
-    add(list, {"\\", item.name}, -1);
+    char marker[kPathSize];
+    (void)composeSubfolderMarker(item.name, marker);  // fits, as every path does
+    add(list, {marker}, -1);
     std::vector<int> shared;
     for (int file : children.files[static_cast<size_t>(folder)]) {
         if (items[static_cast<size_t>(file)].shared) {
@@ -128,11 +110,11 @@ void planFolder(const std::vector<TreeItem>& items, const Children& children, in
     const std::vector<int>& subfolders = children.folders[static_cast<size_t>(folder)];
     for (int subfolder : subfolders) planFolder(items, children, subfolder, list);
     // Without subfolders the folder is current still: end it first.
-    if (subfolders.empty()) add(list, {"\\"}, -1);
+    if (subfolders.empty()) add(list, {kResetMarker}, -1);
     if (subfolders.empty() && shared.empty()) return;
     for (int file : shared) add(list, {items[static_cast<size_t>(file)].name}, file);
-    add(list, {"\\", item.name}, -1);
-    add(list, {"\\"}, -1);
+    add(list, {marker}, -1);
+    add(list, {kResetMarker}, -1);
 }
 
 // Whether the file relativePath below root opens as a file on a disk: not a
@@ -140,7 +122,7 @@ void planFolder(const std::vector<TreeItem>& items, const Children& children, in
 // would wait on for ever.
 bool isCopyableFile(const wchar_t* root, const wchar_t* relativePath) {
     wchar_t path[kPathSize];
-    if (!joinWide(path, {root, L"\\", relativePath})) return false;
+    if (!joinText(path, {root, L"\\", relativePath})) return false;
     // No access asked: opens without reading, so a pipe does not wait for a writer.
     HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -156,7 +138,7 @@ void linkTarget(const wchar_t* root, const wchar_t* relativePath, char (&shown)[
     wchar_t path[kPathSize];
     wchar_t target[kPathSize] = L"";
     // Opened for no access, with the flag that lets a folder open too; only its name is read.
-    HANDLE link = joinWide(path, {root, L"\\", relativePath})
+    HANDLE link = joinText(path, {root, L"\\", relativePath})
                       ? CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)
                       : INVALID_HANDLE_VALUE;
@@ -183,11 +165,11 @@ bool isFolderW(const wchar_t* path) {
 void removeTree(const wchar_t* path) {
     wchar_t pattern[kPathSize];
     WIN32_FIND_DATAW found;
-    HANDLE search = joinWide(pattern, {path, L"\\*"}) ? FindFirstFileW(pattern, &found) : INVALID_HANDLE_VALUE;
+    HANDLE search = joinText(pattern, {path, L"\\*"}) ? FindFirstFileW(pattern, &found) : INVALID_HANDLE_VALUE;
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
         wchar_t child[kPathSize];
         if (lstrcmpW(found.cFileName, L".") == 0 || lstrcmpW(found.cFileName, L"..") == 0 ||
-            !joinWide(child, {path, L"\\", found.cFileName}))
+            !joinText(child, {path, L"\\", found.cFileName}))
             continue;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             removeTree(child);
@@ -203,7 +185,7 @@ void removeTree(const wchar_t* path) {
 // Makes every folder of relativePath's folder part below base.
 bool makeFolders(const wchar_t* base, const wchar_t* relativePath) {
     wchar_t path[kPathSize];
-    if (!joinWide(path, {base, L"\\", relativePath})) return false;
+    if (!joinText(path, {base, L"\\", relativePath})) return false;
     for (wchar_t* p = path + lstrlenW(base) + 1; *p != L'\0'; ++p) {
         if (*p != L'\\') continue;
         *p = L'\0';
@@ -217,9 +199,9 @@ bool makeFolders(const wchar_t* base, const wchar_t* relativePath) {
 // Copies, never over an existing file: nothing on the disc is written twice.
 bool copyInto(const wchar_t* from, const wchar_t* base, const wchar_t* relativePath, wchar_t (&failedPath)[kPathSize]) {
     wchar_t to[kPathSize];
-    if (!joinWide(to, {base, L"\\", relativePath}) || !makeFolders(base, relativePath) ||
+    if (!joinText(to, {base, L"\\", relativePath}) || !makeFolders(base, relativePath) ||
         !CopyFileW(from, to, TRUE)) {
-        joinWide(failedPath, {base, L"\\", relativePath});
+        joinText(failedPath, {base, L"\\", relativePath});
         return false;
     }
     return true;
@@ -248,7 +230,7 @@ void writeNumbered(IniWriter& ini, NumberedKey kind, unsigned index, const char*
 bool writeSetupFile(const wchar_t* path, const MakerOptions& options, const std::vector<ListEntry>& list) {
     IniWriter ini = {CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr), true};
     if (ini.file == INVALID_HANDLE_VALUE) return false;
-    writeLine(ini, {"[InstallInfo]\r\n"});
+    writeLine(ini, {"[", kSetupSection, "]\r\n"});
     writeLine(ini, {kGameNameKey, "=", options.gameName, "\r\n"});
     writeLine(ini, {kExeNameKey, "=", options.exeName, "\r\n"});
     writeLine(ini, {kDefaultDirKey, "=", options.defaultDir, "\r\n"});
@@ -299,9 +281,9 @@ bool writeAutorunFile(const wchar_t* path, const MakerOptions& options, const st
     const int exe = findItem(game, options.exeName);
     wchar_t program[kPathSize];
     wchar_t icon[kPathSize];
-    if (exe < 0 || !joinWide(program, {options.gameFolder, L"\\", game[static_cast<size_t>(exe)].path}) ||
-        iconCount(program) == 0 || !joinWide(icon, {kSourceFolder, L"\\", sourceNameW(game[static_cast<size_t>(exe)])})) {
-        copyWide(icon, kSetupProgramNameW.text);
+    if (exe < 0 || !joinText(program, {options.gameFolder, L"\\", game[static_cast<size_t>(exe)].path}) ||
+        iconCount(program) == 0 || !joinText(icon, {kSourceFolder, L"\\", sourceNameW(game[static_cast<size_t>(exe)])})) {
+        copyText(icon, kSetupProgramNameW.text);
     }
     const std::wstring text = std::wstring(L"\xFEFF[autorun]\r\nopen=") + kSetupProgramNameW.text + L"\r\nicon=" + icon +
                               L"\r\nlabel=" + label + L"\r\n";
@@ -319,43 +301,51 @@ bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& ga
     const wchar_t* disc = options.discFolder;
     for (const wchar_t* program : {kSetupProgramNameW.text, kDsetupLibraryW.text}) {
         wchar_t from[kPathSize];
-        if (!joinWide(from, {options.programFolder, L"\\", program}) || !copyInto(from, disc, program, failedPath))
+        if (!joinText(from, {options.programFolder, L"\\", program}) || !copyInto(from, disc, program, failedPath))
             return false;
     }
     wchar_t path[kPathSize];
-    if (!joinWide(path, {disc, L"\\", kDescriptionFileNameW.text}) || !writeSetupFile(path, options, list)) {
-        copyWide(failedPath, path);
+    if (!joinText(path, {disc, L"\\", kDescriptionFileNameW.text}) || !writeSetupFile(path, options, list)) {
+        copyText(failedPath, path);
         return false;
     }
     if (options.autorun &&
-        (!joinWide(path, {disc, L"\\", kAutorunFileNameW.text}) || !writeAutorunFile(path, options, game))) {
-        copyWide(failedPath, path);
+        (!joinText(path, {disc, L"\\", kAutorunFileNameW.text}) || !writeAutorunFile(path, options, game))) {
+        copyText(failedPath, path);
         return false;
     }
-    for (int i = 0; i < 4; ++i) {
-        const wchar_t name[] = {L'S', L'E', L'T', L'U', L'P', static_cast<wchar_t>(L'0' + i), L'.', L'B', L'M', L'P', 0};
-        if (options.splash[i][0] != L'\0' && !copyInto(options.splash[i], disc, name, failedPath)) return false;
+    // Named as SETUP.EXE looks for them beside itself.
+    char base[kSplashPathSize];
+    const bool named = splashBasePath(kSetupProgramName, base);
+    for (int i = 0; i < kSplashSlots; ++i) {
+        if (options.splash[i][0] == L'\0') continue;
+        char name[kSplashPathSize];
+        wchar_t wideName[kSplashPathSize];
+        if (!named || !splashFilePath(base, i, name) ||
+            MultiByteToWideChar(kTextCodePage, 0, name, -1, wideName, kSplashPathSize) == 0 ||
+            !copyInto(options.splash[i], disc, wideName, failedPath))
+            return false;
     }
     wchar_t source[kPathSize];
-    if (!joinWide(source, {disc, L"\\", kSourceFolder}) || !CreateDirectoryW(source, nullptr)) {
-        copyWide(failedPath, source);
+    if (!joinText(source, {disc, L"\\", kSourceFolder}) || !CreateDirectoryW(source, nullptr)) {
+        copyText(failedPath, source);
         return false;
     }
     for (const ListEntry& entry : list) {
         if (entry.item < 0) continue;
         const TreeItem& item = game[static_cast<size_t>(entry.item)];
         wchar_t from[kPathSize];
-        if (!joinWide(from, {options.gameFolder, L"\\", item.path}) ||
+        if (!joinText(from, {options.gameFolder, L"\\", item.path}) ||
             !copyInto(from, source, sourceNameW(item), failedPath))
             return false;
     }
     for (const TreeItem& item : directx) {
         wchar_t from[kPathSize];
-        if (!joinWide(from, {options.directxFolder, L"\\", item.path})) return false;
+        if (!joinText(from, {options.directxFolder, L"\\", item.path})) return false;
         if (item.folder) {
             wchar_t folder[kPathSize];
-            if (!joinWide(folder, {source, L"\\", item.path, L"\\"}) || !makeFolders(source, folder + lstrlenW(source) + 1)) {
-                copyWide(failedPath, folder);
+            if (!joinText(folder, {source, L"\\", item.path, L"\\"}) || !makeFolders(source, folder + lstrlenW(source) + 1)) {
+                copyText(failedPath, folder);
                 return false;
             }
         } else if (!copyInto(from, source, item.path, failedPath)) {
@@ -389,14 +379,14 @@ TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink
         wchar_t parentPath[kPathSize] = L"";
         char parentName[kPathSize] = "";
         if (folder >= 0) {
-            copyWide(parentPath, items[static_cast<size_t>(folder)].path);
+            copyText(parentPath, items[static_cast<size_t>(folder)].path);
             copyText(parentName, items[static_cast<size_t>(folder)].name);
         }
         const wchar_t* const wideSeparator = folder >= 0 ? L"\\" : L"";
         const char* const separator = folder >= 0 ? "\\" : "";
         wchar_t pattern[kPathSize];
         WIN32_FIND_DATAW found;
-        HANDLE search = joinWide(pattern, {root, L"\\", parentPath, wideSeparator, L"*"})
+        HANDLE search = joinText(pattern, {root, L"\\", parentPath, wideSeparator, L"*"})
                             ? FindFirstFileW(pattern, &found)
                             : INVALID_HANDLE_VALUE;
         if (search == INVALID_HANDLE_VALUE) {
@@ -411,7 +401,7 @@ TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink
             item.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             item.size = (static_cast<ULONGLONG>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
             char name[kPathSize];
-            const bool fits = joinWide(item.path, {parentPath, wideSeparator, found.cFileName});
+            const bool fits = joinText(item.path, {parentPath, wideSeparator, found.cFileName});
             const bool converted = toAnsiText(found.cFileName, name);
             // A folder's marker is its path after one backslash, within an entry's 259 bytes.
             const bool entryFits = converted && joinText(item.name, {parentName, separator, name}) &&
@@ -419,7 +409,7 @@ TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink
             // The path as the game folder has it, whatever its length: a
             // folder's path and one name below it always fit.
             wchar_t shown[2 * kPathSize];
-            (void)joinWide(shown, {parentPath, wideSeparator, found.cFileName});
+            (void)joinText(shown, {parentPath, wideSeparator, found.cFileName});
             if (!converted) {
                 reportItem(sink, context, "name-code-page", shown,
                            {"コードページ 932 で表せない文字を含むため、ディスクに入れません (フォルダなら中身も)。"
@@ -501,7 +491,7 @@ bool layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& gam
     // SETUP.EXE and the checker name every source in the ANSI code page.
     wchar_t source[kPathSize];
     char sourceAnsi[kPathSize];
-    if (!joinWide(source, {options.discFolder, L"\\", kSourceFolder, L"\\"}) || !toAnsiText(source, sourceAnsi)) {
+    if (!joinText(source, {options.discFolder, L"\\", kSourceFolder, L"\\"}) || !toAnsiText(source, sourceAnsi)) {
         problem = makeFinding(Severity::error, "argument", "DISC_FOLDER",
                               {"ディスクのフォルダのパスが長すぎるか、コードページ 932 で表せません"});
         return true;
@@ -540,7 +530,7 @@ bool writeDisc(const MakerOptions& options, const std::vector<TreeItem>& game, c
     failedPath[0] = L'\0';
     const bool madeFolder = CreateDirectoryW(options.discFolder, nullptr) != FALSE;
     if (!madeFolder && !isFolderW(options.discFolder)) {
-        copyWide(failedPath, options.discFolder);
+        copyText(failedPath, options.discFolder);
         return false;
     }
     if (writeDiscFiles(options, game, directx, list, failedPath)) return true;

@@ -7,8 +7,10 @@
 
 #include <vector>
 
+#include "report/finding.h"
+#include "setupdata/setupfile.h"
+#include "setupdata/splashfile.h"
 #include "setupdata/text.h"
-#include "checker/discchecker.h"
 
 // One file or folder of a tree read from disk.
 struct TreeItem {
@@ -35,8 +37,8 @@ struct MakerOptions {
     wchar_t discFolder[kPathSize];     // full path
     wchar_t programFolder[kPathSize];  // holds SETUP.EXE and DSETUP.dll
     wchar_t directxFolder[kPathSize];  // empty: no runtime offer
-    wchar_t splash[4][kPathSize];      // empty: no such splash file
-    char gameName[256];
+    wchar_t splash[kSplashSlots][kPathSize];  // empty: no such splash file
+    char gameName[kValueSize];
     char exeName[kPathSize];
     char defaultDir[kFolderSize];
     char regName[kPathSize];

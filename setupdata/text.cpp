@@ -3,21 +3,25 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
-bool joinText(char* dest, size_t destSize, std::initializer_list<const char*> parts) {
+template <typename C>
+bool joinText(C* dest, size_t destSize, std::initializer_list<const C*> parts) {
     size_t length = 0;
-    for (const char* part : parts) {
-        const size_t partLength = std::strlen(part);
+    for (const C* part : parts) {
+        const size_t partLength = std::char_traits<C>::length(part);
         if (partLength >= destSize - length) {
-            dest[0] = '\0';
+            dest[0] = C();
             return false;
         }
-        std::memcpy(dest + length, part, partLength);
+        std::memcpy(dest + length, part, partLength * sizeof(C));
         length += partLength;
     }
-    dest[length] = '\0';
+    dest[length] = C();
     return true;
 }
+template bool joinText(char* dest, size_t destSize, std::initializer_list<const char*> parts);
+template bool joinText(wchar_t* dest, size_t destSize, std::initializer_list<const wchar_t*> parts);
 
 void copyTextCut(char* dest, size_t destSize, const char* src) {
     size_t length = 0;

@@ -15,13 +15,15 @@ constexpr int kFolderSize = 261;
 // it: the relaunch path and the installed copy's first file.
 constexpr int kComposedPathSize = 264;
 
-// dest = the parts, one after another.
-bool joinText(char* dest, size_t destSize, std::initializer_list<const char*> parts);
+// dest = the parts, one after another: code-page text (char) or UTF-16
+// (wchar_t), by one rule.
+template <typename C>
+bool joinText(C* dest, size_t destSize, std::initializer_list<const C*> parts);
 
-template <size_t N>
-bool copyText(char (&dest)[N], const char* src) { return joinText(dest, N, {src}); }
-template <size_t N>
-bool joinText(char (&dest)[N], std::initializer_list<const char*> parts) { return joinText(dest, N, parts); }
+template <typename C, size_t N>
+bool copyText(C (&dest)[N], const C* src) { return joinText(dest, N, {src}); }
+template <typename C, size_t N>
+bool joinText(C (&dest)[N], std::initializer_list<const C*> parts) { return joinText(dest, N, parts); }
 
 // Copies as much of src as fits in destSize bytes with the terminator, never
 // splitting a double-byte character. For display texts only, never for paths.

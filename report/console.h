@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "checker/discchecker.h"
+#include "report/finding.h"
 
 constexpr int kExitClean = 0;
 constexpr int kExitErrors = 1;

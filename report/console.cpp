@@ -1,11 +1,10 @@
-#include "checker/console.h"
+#include "report/console.h"
 
 #include <shellapi.h>
 
 #include <cstring>
 #include <iterator>
 
-#include "setupdata/programstate.h"
 #include "setupdata/text.h"
 
 namespace {

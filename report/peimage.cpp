@@ -1,4 +1,4 @@
-#include "checker/peimage.h"
+#include "report/peimage.h"
 
 #include <shellapi.h>
 

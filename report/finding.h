@@ -1,12 +1,12 @@
-// The disc checker: applies the setup program's own rules to a disc folder
-// and reports every mistake a user would otherwise meet only while installing.
+// A finding of the two tools, as checkDisc and SETUPMK make them and the
+// report prints them: how grave, which check, which key or file, and what is
+// wrong, in code page 932.
 #pragma once
 
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "setupdata/splashfile.h"
 #include "setupdata/text.h"
 
 // A note tells something that matters only in some cases; it is counted
@@ -41,17 +41,3 @@ Number number(unsigned long value);
 extern const Number kLongestPath;
 
 using FindingSink = void (*)(const Finding& finding, void* context);
-
-enum class DiscVerdict {
-    checked,     // every finding has been reported
-    unreadable,  // the folder or its SETUP.INI cannot be read at all (one finding says which)
-};
-
-// Checks the disc whose SETUP.EXE lies in discFolder, as that SETUP.EXE would
-// find its files, and hands each finding to sink. Uses the program state for
-// the description file, as the program does.
-DiscVerdict checkDisc(const char* discFolder, FindingSink sink, void* context);
-
-// Why SETUP.EXE does not show a splash file, in words (code page 932), and
-// how to save it so that it does.
-const char* splashProblemText(SplashProblem problem);
