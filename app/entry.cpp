@@ -9,8 +9,8 @@
 #include "app/backdrop.h"
 #include "app/launcher.h"
 #include "res/resource.h"
-#include "setupdata/programstate.h"
 #include "setupdata/pathrules.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 
@@ -24,8 +24,7 @@ constexpr char kNeedsJapaneseCodePage[] =
     "「ベータ: ワールドワイド言語サポートで Unicode UTF-8 を使用」をオフにして、"
     "Windows を再起動してから、もう一度実行して下さい。";
 // Should the system lack the code page 932 table itself.
-constexpr wchar_t kNeedsJapaneseCodePageFallback[] =
-    L"This program needs the Japanese system locale (or Windows 11).";
+constexpr wchar_t kNeedsJapaneseCodePageFallback[] = L"This program needs the Japanese system locale (or Windows 11).";
 
 }  // namespace
 

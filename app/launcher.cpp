@@ -1,12 +1,12 @@
 #include "app/launcher.h"
 
-#include "res/messages.h"
-#include "res/resource.h"
 #include "app/splash.h"
-#include "setupdata/programstate.h"
 #include "install/folderdialog.h"
 #include "launch/rungame.h"
+#include "res/messages.h"
+#include "res/resource.h"
 #include "setupdata/installrecord.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/splashfile.h"
 #include "setupdata/text.h"
@@ -113,8 +113,7 @@ INT_PTR CALLBACK launcherDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
                 (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(IDD_UNINSTALL), dialog,
                                       uninstallDialogProc, 0);
             } else {
-                (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(IDD_FOLDER), dialog,
-                                      folderDialogProc, 0);
+                (void)DialogBoxParamA(programState.instance, MAKEINTRESOURCEA(IDD_FOLDER), dialog, folderDialogProc, 0);
             }
             selectLauncherMode(dialog);
         }

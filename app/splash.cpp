@@ -24,8 +24,8 @@ void drawSplashBitmaps(HWND launcher) {
         const int y = (i < 2) ? 0 : programState.screenHeight - frameHeight - height;
         // Not examined: a corner that cannot be drawn stays white.
         (void)SetDIBitsToDevice(programState.backBufferDc, x, y, width, height, 0, 0, 0, height,
-                          static_cast<const BYTE*>(block) + kSplashInfoHeaderSize, static_cast<const BITMAPINFO*>(block),
-                          DIB_RGB_COLORS);
+                                static_cast<const BYTE*>(block) + kSplashInfoHeaderSize,
+                                static_cast<const BITMAPINFO*>(block), DIB_RGB_COLORS);
     }
     HWND backdrop = GetParent(launcher);
     InvalidateRect(backdrop, nullptr, FALSE);

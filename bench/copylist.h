@@ -28,7 +28,8 @@ bool forEachCopiedFile(const std::string& setupFile, const std::string& sourceFo
                        Copy copy) {
     std::string subfolder;
     return forEachCopyEntry(setupFile, [&](const std::string& entry) {
-        if (entry[0] != kResetMarker[0]) return copy(sourceFolder + "\\" + entry, targetFolder + subfolder + "\\" + entry);
+        if (entry[0] != kResetMarker[0])
+            return copy(sourceFolder + "\\" + entry, targetFolder + subfolder + "\\" + entry);
         subfolder = entry != kResetMarker ? entry : "";
         if (!subfolder.empty()) CreateDirectoryA((targetFolder + subfolder).c_str(), nullptr);
         return true;

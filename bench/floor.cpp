@@ -16,6 +16,7 @@
 // seconds from the dialog's start to the last file's end, and the seconds of
 // its opening (the size walk and the free-space query) among them.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <shlwapi.h>
 
@@ -43,7 +44,8 @@ DWORD sumSizes() {
         if (entry[0] == '\\') return true;
         const std::string source = sourceFolder + "\\" + entry;
         if (!PathFileExistsA(source.c_str())) return true;
-        HANDLE file = CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return true;
         total += GetFileSize(file, nullptr);
         CloseHandle(file);

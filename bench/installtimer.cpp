@@ -71,9 +71,7 @@ bool waitForKey(HKEY software, HANDLE changed, const std::string& path) {
     }
 }
 
-bool press(HWND dialog, int id) {
-    return dialog != nullptr && PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
-}
+bool press(HWND dialog, int id) { return dialog != nullptr && PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 //
 //   PROFILE.EXE OUTFILE
 #include <windows.h>
+
 #include <commctrl.h>
 #include <objbase.h>
 
@@ -16,8 +17,8 @@
 #include "app/backdrop.h"
 #include "app/launcher.h"
 #include "app/splash.h"
-#include "setupdata/programstate.h"
 #include "res/resource.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/splashfile.h"
 

@@ -54,7 +54,8 @@ void checkAutorun(Check& check) {
     bytes.resize(read);
     const bool utf16 = bytes.compare(0, 2, "\xFF\xFE") == 0;
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 || (!utf16 && isUtf8BeyondAscii(bytes))) {
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0 ||
+        (!utf16 && isUtf8BeyondAscii(bytes))) {
         error(check, "autorun-encoding", kAutorunFileName,
               {"UTF-8 か UTF-16 ビッグエンディアンで書かれています。Windows はこれを読めず、ラベルは文字化けするか、"
                "自動再生の指定ごと読まれません。UTF-16 LE (BOM 付き) で保存し直してください"});
@@ -93,7 +94,8 @@ void checkAutorun(Check& check) {
                     {"icon= の ", shown, " がディスクにありません。ドライブは既定のアイコンで表示されます"});
         } else if (iconCount(iconPath) <= index) {
             warning(check, "autorun-icon", kAutorunFileName,
-                    {"icon= の ", shown, " に ", number(index).text, " 番のアイコンがありません。ドライブは既定のアイコンで表示されます"});
+                    {"icon= の ", shown, " に ", number(index).text,
+                     " 番のアイコンがありません。ドライブは既定のアイコンで表示されます"});
         }
     }
     if (readAutorunValue(widePath, L"label", value) && static_cast<size_t>(lstrlenW(value)) > kShownLabelLength) {

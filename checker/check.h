@@ -38,7 +38,7 @@ struct Check {
     char programPath[kPathSize];    // the disc's SETUP.EXE
     char programFolder[kPathSize];  // with its trailing backslash
     char sourceFolder[kPathSize];
-    bool sourcesCheckable;          // COPYDIR is sound and its folder exists
+    bool sourcesCheckable;  // COPYDIR is sound and its folder exists
     char defaultDirName[sizeof programState.defaultDirName];
     char installFolder[kPathSize];  // the default one; empty when it does not fit
     char deepInstallFolder[kPathSize];
@@ -46,7 +46,7 @@ struct Check {
     // with the default install folder.
     PathSet installedFiles;
     PathSet madeFolders;
-    std::vector<unsigned> entriesWithoutTarget;  // refused or too long for the default folder, ascending
+    std::vector<unsigned> entriesWithoutTarget;          // refused or too long for the default folder, ascending
     std::map<std::string, SourceUse, Caseless> sources;  // relative to the program folder
     // The names a pressing without Joliet or Rock Ridge names may change, each once, in list order.
     std::vector<std::string> isoNames;
@@ -67,7 +67,7 @@ struct Check {
 };
 
 inline void report(Check& check, Severity severity, const char* id, const char* key,
-            std::initializer_list<const char*> parts) {
+                   std::initializer_list<const char*> parts) {
     check.sink(makeFinding(severity, id, key, parts), check.context);
 }
 

@@ -84,10 +84,10 @@ void readNestedSources(Check& check, const char* folder, unsigned depth) {
     char pattern[kPathSize];
     wchar_t widePattern[kPathSize];
     WIN32_FIND_DATAW found;
-    HANDLE search = joinText(pattern, {folder, "*"}) &&
-                            MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kPathSize) > 0
-                        ? FindFirstFileW(widePattern, &found)
-                        : INVALID_HANDLE_VALUE;
+    HANDLE search =
+        joinText(pattern, {folder, "*"}) && MultiByteToWideChar(CP_ACP, 0, pattern, -1, widePattern, kPathSize) > 0
+            ? FindFirstFileW(widePattern, &found)
+            : INVALID_HANDLE_VALUE;
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
         char name[kPathSize];
         char path[kPathSize];
@@ -129,8 +129,8 @@ void checkSourceUse(Check& check, const char* key, const char* relative, const c
     const auto [first, isNew] = check.sources.emplace(relative, SourceUse{key, destination});
     if (isNew || lstrcmpiA(first->second.destination.c_str(), destination) == 0) return;
     warning(check, "shared-source", key,
-            {"コピー元 ", relative, " は ", first->second.key.c_str(), " でも使われ、", first->second.destination.c_str(),
-             " と ", destination, " の 2 か所に同じファイルがインストールされます"});
+            {"コピー元 ", relative, " は ", first->second.key.c_str(), " でも使われ、",
+             first->second.destination.c_str(), " と ", destination, " の 2 か所に同じファイルがインストールされます"});
 }
 
 void checkSourceFile(Check& check, const CopyEntry& entry, const char* key, unsigned copyDirFolders,
@@ -198,7 +198,8 @@ void recordTarget(CopyWalk& walk, const CopyEntry& entry, const char* key, const
     parentOf(installed, parent);
     if (parent[0] != '\0' && !holds(check.madeFolders, parent)) {
         error(check, "folder-not-made", key,
-              {listed, " のコピー先のフォルダ ", parent, " がまだ作られていません。先に「\\", parent, "」の項目が必要です"});
+              {listed, " のコピー先のフォルダ ", parent, " がまだ作られていません。先に「\\", parent,
+               "」の項目が必要です"});
     }
     (entry.kind == CopyEntryKind::file ? check.installedFiles : check.madeFolders).insert(installed);
 }
@@ -249,9 +250,11 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
     if (!staysInsideFolder(entry.value)) {
         if (holdsDeviceName(entry.value)) {
             error(check, "device-name", key,
-                  {entry.value, " はデバイス名 (NUL、CON、AUX、COM1、LPT1 など) を含むため、SETUP.EXE はこの項目を拒みます"});
+                  {entry.value,
+                   " はデバイス名 (NUL、CON、AUX、COM1、LPT1 など) を含むため、SETUP.EXE はこの項目を拒みます"});
         } else {
-            error(check, "escape", key, {entry.value, " はインストール先フォルダの外を指すため、SETUP.EXE はこの項目を拒みます"});
+            error(check, "escape", key,
+                  {entry.value, " はインストール先フォルダの外を指すため、SETUP.EXE はこの項目を拒みます"});
         }
         check.entriesWithoutTarget.push_back(entry.index);
         if (isMarker) walk.underFailedMarker = true;
@@ -273,7 +276,8 @@ bool checkCopyEntry(const CopyEntry& entry, void* context) {
     } else if (isMarker || !wasUnderFailedMarker) {
         // A file below a failed subfolder fails with it; a marker stands on its own.
         error(check, "target-too-long", key,
-              {listed, " のコピー先のパスが ", kLongestPath.text, " バイトを超えます (インストール先 ", walk.installFolder, ")"});
+              {listed, " のコピー先のパスが ", kLongestPath.text, " バイトを超えます (インストール先 ",
+               walk.installFolder, ")"});
         check.entriesWithoutTarget.push_back(entry.index);
     }
     return true;
@@ -312,11 +316,12 @@ void reportIsoNames(Check& check) {
     if (check.isoNames.size() > kIsoNamesShown) shown += " ほか";
     const Number count = number(static_cast<unsigned long>(check.isoNames.size()));
     // A note: make-iso.sh, like most pressing tools, writes Joliet names, which keep them on every Windows.
-    Finding finding = makeFinding(Severity::note, "iso-name", "COPYFILE_*",
-                                  {count.text,
-                                   " 個の名前が大文字の 8.3 形式ではありません。make-iso.sh のように Joliet か Rock Ridge "
-                                   "の名前を書けばそのまま残ります。ISO 9660 の名前だけのディスクでは変わります: ",
-                                   shown.c_str()});
+    Finding finding =
+        makeFinding(Severity::note, "iso-name", "COPYFILE_*",
+                    {count.text,
+                     " 個の名前が大文字の 8.3 形式ではありません。make-iso.sh のように Joliet か Rock Ridge "
+                     "の名前を書けばそのまま残ります。ISO 9660 の名前だけのディスクでは変わります: ",
+                     shown.c_str()});
     finding.names = &check.isoNames;
     check.sink(finding, check.context);
 }
@@ -349,7 +354,8 @@ void checkCopyList(Check& check) {
         }
     }
 
-    CopyWalk walk = {check, check.installFolder[0] != '\0' ? check.installFolder : nullptr, copyDirFolders, 0, false, ""};
+    CopyWalk walk = {check, check.installFolder[0] != '\0' ? check.installFolder : nullptr, copyDirFolders, 0, false,
+                     ""};
     walkCopyListFrom(check.programFolder, walk.installFolder, checkCopyEntry, &walk);
     check.copyEnd = copyListEnd(walk.nextIndex);
     reportEmptyEntries(check, walk.nextIndex, check.copyEnd);
@@ -383,11 +389,16 @@ void checkCopyListEnd(Check& check) {
     const char* why = nullptr;
     if (check.copyEnd == 0) {
         // With later keys, the gap is the finding.
-        if (check.copyKeysAfterEnd == 0) why = "ありません。コピーするファイルが無く、インストール済みのゲームも見つかりません";
+        if (check.copyKeysAfterEnd == 0)
+            why = "ありません。コピーするファイルが無く、インストール済みのゲームも見つかりません";
     } else if (!check.sawFirstEntry) {
-        why = "空です。最初の項目がインストール先に直接コピーするファイルでないと、インストール済みのゲームが見つかりません";
+        why =
+            "空です。最初の項目がインストール先に直接コピーするファイルでないと、インストール済みのゲームが見つかりませ"
+            "ん";
     } else if (check.firstEntryKind != CopyEntryKind::file) {
-        why = "フォルダの指定です。最初の項目がインストール先に直接コピーするファイルでないと、インストール済みのゲームが見つかりません";
+        why =
+            "フォルダの指定です。最初の項目がインストール先に直接コピーするファイルでないと、インストール済みのゲームが"
+            "見つかりません";
     }
     if (why != nullptr) {
         char key[kKeySize];

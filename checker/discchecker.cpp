@@ -1,9 +1,8 @@
 // The disc check's entry: opens the disc and runs the checks in order.
-#include "report/disccheck.h"
-
 #include <windows.h>
 
 #include "checker/check.h"
+#include "report/disccheck.h"
 #include "setupdata/pathrules.h"
 #include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"

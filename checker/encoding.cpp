@@ -22,8 +22,11 @@ bool isUtf8BeyondAscii(const std::string& bytes) {
     bool beyondAscii = false;
     for (size_t i = 0; i < bytes.size();) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
-        const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                                                 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        const size_t length = lead < 0x80                    ? 1
+                              : lead >= 0xC2 && lead <= 0xDF ? 2
+                              : lead >= 0xE0 && lead <= 0xEF ? 3
+                              : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                             : 0;
         if (length == 0 || i + length > bytes.size()) return false;
         for (size_t k = 1; k < length; ++k) {
             if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
@@ -63,7 +66,8 @@ bool checkEncoding(Check& check) {
     }
     if (encoding == nullptr) return false;
     error(check, "encoding", lastPathComponent(programState.descriptionPath),
-          {encoding, "。SETUP.EXE はコードページ 932 (Shift_JIS) として読むため、日本語の名前が文字化けします。"
-                     "エディタで文字コードを Shift_JIS (CP932)、BOM なしにして保存し直してください"});
+          {encoding,
+           "。SETUP.EXE はコードページ 932 (Shift_JIS) として読むため、日本語の名前が文字化けします。"
+           "エディタで文字コードを Shift_JIS (CP932)、BOM なしにして保存し直してください"});
     return true;
 }

@@ -81,11 +81,11 @@ void checkSourceFolder(Check& check) {
         check.sourcesCheckable = true;
         char onDisc[kPathSize];
         if (!spelledAsListed(check.sourceFolder, std::strlen(check.programFolder), onDisc)) {
-            warning(check, "case-mismatch", kCopyDirKey, {"ディスク上の名前は ", onDisc, " で、大文字と小文字が違います"});
+            warning(check, "case-mismatch", kCopyDirKey,
+                    {"ディスク上の名前は ", onDisc, " で、大文字と小文字が違います"});
         }
     }
 }
-
 
 namespace {
 
@@ -123,7 +123,8 @@ bool isOneSlipFrom(const std::string& typed, const std::string& known) {
 bool isCloseTo(const char* typedKey, const std::string& known) {
     std::string typed(typedKey);
     for (char& c : typed) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    for (const auto& [english, own] : {std::pair<const char*, const char*>{"SHORTCUT", "SHORTCAT"}, {"DESCRIPT", "DISCRIPT"}}) {
+    for (const auto& [english, own] :
+         {std::pair<const char*, const char*>{"SHORTCUT", "SHORTCAT"}, {"DESCRIPT", "DISCRIPT"}}) {
         const size_t at = typed.find(english);
         if (at != std::string::npos) typed.replace(at, std::strlen(english), own);
     }
@@ -195,12 +196,26 @@ namespace {
 // Whether name is one of the folders Windows itself keeps below Program Files
 // (its own programs, and the files programs share), in any case.
 bool namesWindowsProgramFolder(const char* name) {
-    static constexpr const char* kWindowsFolders[] = {
-        "Common Files", "Internet Explorer", "Microsoft.NET", "ModifiableWindowsApps", "MSBuild",
-        "Reference Assemblies", "Uninstall Information", "Windows Defender",
-        "Windows Defender Advanced Threat Protection", "Windows Journal", "Windows Mail", "Windows Media Player",
-        "Windows Multimedia Platform", "Windows NT", "Windows Photo Viewer", "Windows Portable Devices",
-        "Windows Security", "Windows Sidebar", "WindowsApps", "WindowsPowerShell"};
+    static constexpr const char* kWindowsFolders[] = {"Common Files",
+                                                      "Internet Explorer",
+                                                      "Microsoft.NET",
+                                                      "ModifiableWindowsApps",
+                                                      "MSBuild",
+                                                      "Reference Assemblies",
+                                                      "Uninstall Information",
+                                                      "Windows Defender",
+                                                      "Windows Defender Advanced Threat Protection",
+                                                      "Windows Journal",
+                                                      "Windows Mail",
+                                                      "Windows Media Player",
+                                                      "Windows Multimedia Platform",
+                                                      "Windows NT",
+                                                      "Windows Photo Viewer",
+                                                      "Windows Portable Devices",
+                                                      "Windows Security",
+                                                      "Windows Sidebar",
+                                                      "WindowsApps",
+                                                      "WindowsPowerShell"};
     for (const char* folder : kWindowsFolders) {
         if (lstrcmpiA(name, folder) == 0) return true;
     }
@@ -213,7 +228,8 @@ void checkInstallFolders(Check& check) {
     readSetupString(kDefaultDirKey, check.defaultDirName);
     if (namesWindowsProgramFolder(check.defaultDirName)) {
         error(check, "default-dir-windows", kDefaultDirKey,
-              {check.defaultDirName, " は Windows が Program Files の下に持つフォルダです。"
+              {check.defaultDirName,
+               " は Windows が Program Files の下に持つフォルダです。"
                "インストールは他のプログラムのファイルを上書きし、アンインストールはそれを消します"});
     }
     char deepParent[kDeepParentLength + 1] = "C:\\";
@@ -221,17 +237,19 @@ void checkInstallFolders(Check& check) {
     deepParent[kDeepParentLength] = '\0';
     if (!isPlainName(check.defaultDirName)) {
         error(check, "default-dir", kDefaultDirKey,
-              {"1 つのフォルダ名ではないため (空、「.」「..」、「\\」「/」「:」、デバイス名、使えない文字、末尾の「.」か空白)、"
+              {"1 つのフォルダ名ではないため "
+               "(空、「.」「..」、「\\」「/」「:」、デバイス名、使えない文字、末尾の「.」か空白)、"
                "SETUP.EXE はインストール先を空にし、インストールできません"});
         check.installFolder[0] = '\0';
         check.deepInstallFolder[0] = '\0';
     } else if (!composeDefaultInstallFolder(check.defaultDirName, check.installFolder)) {
-        error(check, "install-folder-too-long", kDefaultDirKey, {"既定のインストール先が ", kLongestPath.text, " バイトを超えます"});
+        error(check, "install-folder-too-long", kDefaultDirKey,
+              {"既定のインストール先が ", kLongestPath.text, " バイトを超えます"});
         check.deepInstallFolder[0] = '\0';
     } else if (!composeInstallFolder(deepParent, check.defaultDirName, check.deepInstallFolder)) {
         error(check, "install-folder-too-long", kDefaultDirKey,
-              {"パスが ", number(kDeepParentLength).text, " バイトのフォルダの下に作るインストール先が ", kLongestPath.text,
-               " バイトを超えます"});
+              {"パスが ", number(kDeepParentLength).text, " バイトのフォルダの下に作るインストール先が ",
+               kLongestPath.text, " バイトを超えます"});
     }
 }
 
@@ -254,6 +272,7 @@ void checkGameProgram(Check& check) {
     }
     if (check.installFolder[0] == '\0') return;
     if (!holds(check.installedFiles, exeName)) {
-        error(check, "exe-not-installed", kExeNameKey, {exeName, " はコピー一覧がインストールするファイルにありません"});
+        error(check, "exe-not-installed", kExeNameKey,
+              {exeName, " はコピー一覧がインストールするファイルにありません"});
     }
 }

@@ -10,8 +10,9 @@
 
 namespace {
 
-constexpr char kUsage[] = "使い方: SETUPCHK.EXE [--json] [ディスクのフォルダ]\r\n"
-                          "フォルダを省くと SETUPCHK.EXE のあるフォルダを調べます。\r\n";
+constexpr char kUsage[] =
+    "使い方: SETUPCHK.EXE [--json] [ディスクのフォルダ]\r\n"
+    "フォルダを省くと SETUPCHK.EXE のあるフォルダを調べます。\r\n";
 
 }  // namespace
 

@@ -37,7 +37,8 @@ void checkPrograms(Check& check) {
         if (!PathFileExistsA(library)) {
             error(check, "dsetup", kDsetupLibrary, {"ありません。SETUP.EXE はこれを読み込むため、無いと起動しません"});
         } else if (!isThe32BitProgram(library, true)) {
-            error(check, "dsetup", kDsetupLibrary, {"32 ビットの DLL (PE32, i386) ではないため、SETUP.EXE が起動しません"});
+            error(check, "dsetup", kDsetupLibrary,
+                  {"32 ビットの DLL (PE32, i386) ではないため、SETUP.EXE が起動しません"});
         } else if (!peExportsOrdinal(library, kDsetupGetVersionOrdinal) ||
                    !peExportsOrdinal(library, kDsetupRunOrdinal)) {
             error(check, "dsetup", kDsetupLibrary, {"序数 5 と 11 を公開していないため、SETUP.EXE が起動しません"});
@@ -73,7 +74,6 @@ const char* signatureProblemText(Signature signature) {
     return nullptr;
 }
 
-
 }  // namespace
 
 // by Smart App Control and shown as from an unknown publisher when it asks
@@ -93,7 +93,7 @@ void checkSignatures(Check& check) {
     for (size_t i = 0; i < count; ++i) {
         const char* path = programs[i];
         const char* name = path + std::strlen(check.programFolder);
-        const auto same = [path](const char (&other)[kPathSize]) { return lstrcmpiA(path, other) == 0; };
+        const auto same = [path](const char(&other)[kPathSize]) { return lstrcmpiA(path, other) == 0; };
         if (std::any_of(programs, programs + i, same)) continue;
         const Signature signature = readSignature(path);
         if (signature == Signature::none) {
@@ -105,11 +105,12 @@ void checkSignatures(Check& check) {
     if (unsignedNames.empty()) return;
     std::string shown;
     for (const std::string& name : unsignedNames) shown += (shown.empty() ? "" : "、") + name;
-    Finding finding = makeFinding(Severity::warning, "unsigned", unsignedNames[0].c_str(),
-                                  {"署名がありません: ", shown.c_str(),
-                                   "。Windows 11 のスマート アプリ コントロールは署名のないプログラムを止めることがあり、"
-                                   "管理者の許可を求める画面には「不明な発行元」と出ます。scripts/sign-disc.sh か "
-                                   "signtool で署名してください"});
+    Finding finding =
+        makeFinding(Severity::warning, "unsigned", unsignedNames[0].c_str(),
+                    {"署名がありません: ", shown.c_str(),
+                     "。Windows 11 のスマート アプリ コントロールは署名のないプログラムを止めることがあり、"
+                     "管理者の許可を求める画面には「不明な発行元」と出ます。scripts/sign-disc.sh か "
+                     "signtool で署名してください"});
     finding.names = &unsignedNames;
     check.sink(finding, check.context);
 }

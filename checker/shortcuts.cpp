@@ -32,7 +32,8 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
         formatNumberedKey(NumberedKey::shortcutName, group.index, nameKey);
         if (!isAcceptableRelativePath(group.folder)) {
             error(check, "shortcut-folder", folderKey,
-                  {"SETUP.EXE はこのフォルダを拒み、このショートカットを作りません (空、「.」「..」、ドライブ、デバイス名、"
+                  {"SETUP.EXE はこのフォルダを拒み、このショートカットを作りません "
+                   "(空、「.」「..」、ドライブ、デバイス名、"
                    "使えない文字、末尾の「.」か空白、先頭・末尾・二重の「\\」)"});
         } else if (isPlainName(group.name)) {
             error(check, "shortcut-startup", folderKey,
@@ -40,7 +41,8 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
                    "SETUP.EXE はこのショートカットを作りません"});
         } else {
             error(check, "shortcut-name", nameKey,
-                  {"1 つのファイル名ではないため (「\\」「/」「:」、「.」「..」、デバイス名、使えない文字、末尾の「.」か空白)、"
+                  {"1 つのファイル名ではないため "
+                   "(「\\」「/」「:」、「.」「..」、デバイス名、使えない文字、末尾の「.」か空白)、"
                    "SETUP.EXE はこのショートカットを作りません"});
         }
         return true;
@@ -56,7 +58,8 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
     ShortcutPaths paths;
     if (!composeShortcutPaths(group, walk.programsFolder, check.installFolder, paths)) {
         error(check, "shortcut-too-long", key,
-              {"ショートカットのパスが ", kLongestPath.text, " バイトを超えるため作られません (このコンピュータのプログラムフォルダ、インストール先 ",
+              {"ショートカットのパスが ", kLongestPath.text,
+               " バイトを超えるため作られません (このコンピュータのプログラムフォルダ、インストール先 ",
                check.installFolder, ")"});
         return true;
     }
@@ -65,7 +68,8 @@ bool checkShortcut(const ShortcutEntry& group, void* context) {
         !composeShortcutPaths(group, walk.programsFolder, check.deepInstallFolder, deepPaths)) {
         error(check, "shortcut-too-long", key,
               {"パスが ", number(kDeepParentLength).text,
-               " バイトのフォルダの下にインストールすると、ショートカットのパスが ", kLongestPath.text, " バイトを超えて作られません"});
+               " バイトのフォルダの下にインストールすると、ショートカットのパスが ", kLongestPath.text,
+               " バイトを超えて作られません"});
     }
     const size_t folderLength = std::strlen(check.installFolder) + 1;
     if (!holds(check.installedFiles, paths.target + folderLength)) {
@@ -124,7 +128,7 @@ void checkShortcutListEnd(Check& check) {
               {"ありません。フォルダ・名前・対象の 3 つが揃わないため、ショートカット一覧はここで終わります", later,
                laterCount, laterEnd});
     } else if (check.shortcutKeysAfterEnd > 0) {
-        error(check, "shortcut-gap", missingKey, {"ありません。ショートカット一覧はここで終わります", later,
-                                                 laterCount, laterEnd});
+        error(check, "shortcut-gap", missingKey,
+              {"ありません。ショートカット一覧はここで終わります", later, laterCount, laterEnd});
     }
 }

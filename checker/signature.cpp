@@ -1,6 +1,7 @@
 #include "checker/signature.h"
 
 #include <windows.h>
+
 #include <wincrypt.h>
 
 #include <cstddef>
@@ -14,7 +15,7 @@ constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 // table is not read.
 constexpr DWORD kLargestTable = 1u << 20;
 constexpr DWORD kChunk = 1u << 20;
-constexpr WORD kPkcsSignedData = 0x0002;  // WIN_CERT_TYPE_PKCS_SIGNED_DATA
+constexpr WORD kPkcsSignedData = 0x0002;                      // WIN_CERT_TYPE_PKCS_SIGNED_DATA
 constexpr char kIndirectDataOid[] = "1.3.6.1.4.1.311.2.1.4";  // SPC_INDIRECT_DATA_OBJID
 constexpr BYTE kSequence = 0x30, kOctetString = 0x04, kObjectId = 0x06;
 
@@ -76,9 +77,9 @@ bool readLayout(HANDLE file, Layout& layout, Signature& verdict) {
     layout.fileSize = static_cast<ULONGLONG>(size.QuadPart);
     const ULONGLONG nt = static_cast<DWORD>(dos.e_lfanew);
     const ULONGLONG optional = nt + sizeof signature + sizeof header;
-    if (optional + sizeof(IMAGE_OPTIONAL_HEADER64) > layout.fileSize || !readAt(file, nt, &signature, sizeof signature) ||
-        signature != IMAGE_NT_SIGNATURE || !readAt(file, nt + sizeof signature, &header, sizeof header) ||
-        !readAt(file, optional, &magic, sizeof magic)) {
+    if (optional + sizeof(IMAGE_OPTIONAL_HEADER64) > layout.fileSize ||
+        !readAt(file, nt, &signature, sizeof signature) || signature != IMAGE_NT_SIGNATURE ||
+        !readAt(file, nt + sizeof signature, &header, sizeof header) || !readAt(file, optional, &magic, sizeof magic)) {
         return false;
     }
     DWORD directories = 0;
@@ -96,13 +97,15 @@ bool readLayout(HANDLE file, Layout& layout, Signature& verdict) {
     IMAGE_DATA_DIRECTORY entry = {};
     layout.checksumAt = optional + offsetof(IMAGE_OPTIONAL_HEADER32, CheckSum);
     layout.entryAt = optional + directories + IMAGE_DIRECTORY_ENTRY_SECURITY * sizeof entry;
-    if (!readAt(file, optional + countAt, &count, sizeof count) || !readAt(file, layout.entryAt, &entry, sizeof entry)) {
+    if (!readAt(file, optional + countAt, &count, sizeof count) ||
+        !readAt(file, layout.entryAt, &entry, sizeof entry)) {
         return false;
     }
     verdict = Signature::none;
     // An optional header too short to hold the entry holds no table.
-    const bool hasEntry = count > IMAGE_DIRECTORY_ENTRY_SECURITY &&
-                          header.SizeOfOptionalHeader >= directories + (IMAGE_DIRECTORY_ENTRY_SECURITY + 1) * sizeof entry;
+    const bool hasEntry =
+        count > IMAGE_DIRECTORY_ENTRY_SECURITY &&
+        header.SizeOfOptionalHeader >= directories + (IMAGE_DIRECTORY_ENTRY_SECURITY + 1) * sizeof entry;
     if (!hasEntry || (entry.VirtualAddress == 0 && entry.Size == 0)) return false;
     // The table's address is a file offset, past the fields the digest leaves out.
     layout.tableAt = entry.VirtualAddress;
@@ -162,7 +165,8 @@ bool readSignedDigest(const std::vector<BYTE>& content, ALG_ID& algorithm, Der& 
         return false;
     }
     for (const DigestAlgorithm& known : kDigestAlgorithms) {
-        if (static_cast<size_t>(oid.end - oid.at) == known.length && std::memcmp(oid.at, known.oid, known.length) == 0) {
+        if (static_cast<size_t>(oid.end - oid.at) == known.length &&
+            std::memcmp(oid.at, known.oid, known.length) == 0) {
             algorithm = known.id;
             return true;
         }
@@ -181,7 +185,8 @@ bool finishHash(HCRYPTHASH hash, std::vector<BYTE>& digest) {
 bool hashBytes(HCRYPTPROV provider, ALG_ID algorithm, const Der& bytes, std::vector<BYTE>& digest) {
     HCRYPTHASH hash = 0;
     if (algorithm == 0 || !CryptCreateHash(provider, algorithm, 0, 0, &hash)) return false;
-    const bool done = CryptHashData(hash, bytes.at, static_cast<DWORD>(bytes.end - bytes.at), 0) && finishHash(hash, digest);
+    const bool done =
+        CryptHashData(hash, bytes.at, static_cast<DWORD>(bytes.end - bytes.at), 0) && finishHash(hash, digest);
     CryptDestroyHash(hash);
     return done;
 }
@@ -238,9 +243,10 @@ Signature checkSigner(HCRYPTPROV provider, HCRYPTMSG message, const Der& content
 
     HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message);
     PCCERT_CONTEXT signer =
-        store != nullptr ? CertGetSubjectCertificateFromStore(
-                               store, kEncoding, const_cast<CERT_INFO*>(reinterpret_cast<const CERT_INFO*>(certificateBytes.data())))
-                         : nullptr;
+        store != nullptr
+            ? CertGetSubjectCertificateFromStore(
+                  store, kEncoding, const_cast<CERT_INFO*>(reinterpret_cast<const CERT_INFO*>(certificateBytes.data())))
+            : nullptr;
     const Signature verdict = signer == nullptr ? Signature::malformed
                               : CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE, signer->pCertInfo)
                                   ? Signature::intact
@@ -281,10 +287,11 @@ Signature checkFile(HANDLE file) {
     }
     // A system without a SHA-2 provider cannot read the signature either.
     HCRYPTPROV provider = 0;
-    if (!CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) return Signature::malformed;
+    if (!CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+        return Signature::malformed;
     HCRYPTMSG message = CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr);
-    verdict = message != nullptr &&
-                      CryptMsgUpdate(message, table.data() + kCertificateHeader, header.length - kCertificateHeader, TRUE)
+    verdict = message != nullptr && CryptMsgUpdate(message, table.data() + kCertificateHeader,
+                                                   header.length - kCertificateHeader, TRUE)
                   ? checkMessage(provider, message, file, layout)
                   : Signature::malformed;
     if (message != nullptr) CryptMsgClose(message);
@@ -295,8 +302,8 @@ Signature checkFile(HANDLE file) {
 }  // namespace
 
 Signature readSignature(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Signature::notImage;
     const Signature verdict = checkFile(file);
     CloseHandle(file);

@@ -44,8 +44,10 @@ void checkSplashFiles(Check& check) {
         // pixel shows whatever colour it holds, mostly black.
         if (info.biBitCount == 32) {
             warning(check, "splash-32-bit", name,
-                    {"32 ビットのビットマップです。SETUP.EXE は透明度 (アルファ) を使わないため、透明な部分は黒く表示されます。"
-                     "白の背景に重ねて 24 ビットで保存し直してください: ", kTo24BitHow});
+                    {"32 ビットのビットマップです。SETUP.EXE は透明度 (アルファ) "
+                     "を使わないため、透明な部分は黒く表示されます。"
+                     "白の背景に重ねて 24 ビットで保存し直してください: ",
+                     kTo24BitHow});
         }
         GlobalFree(block);
     }
@@ -63,7 +65,8 @@ const char* splashProblemText(SplashProblem problem) {
         return "ファイルヘッダのサイズ欄がファイルの大きさと合いません";
     case SplashProblem::infoHeader:
         return "情報ヘッダが 40 バイトの BITMAPINFOHEADER (1 プレーン) ではありません。40 バイトのヘッダで書くには、"
-               "ImageMagick なら出力名に BMP3: を付け (convert 元の画像 BMP3:SETUP0.BMP)、GIMP なら BMP でエクスポートして"
+               "ImageMagick なら出力名に BMP3: を付け (convert 元の画像 BMP3:SETUP0.BMP)、GIMP なら BMP "
+               "でエクスポートして"
                "色空間の情報を書かない設定 (Do not write color space information。GIMP 3 では Write color space "
                "information をオフ) にします";
     case SplashProblem::notBottomUp:

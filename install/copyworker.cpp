@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "setupdata/programstate.h"
 #include "install/directsound.h"
 #include "install/shortcuts.h"
 #include "setupdata/pathrules.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 

@@ -18,4 +18,3 @@ constexpr DWORD kCopyChunkSize = 0x20000;
 
 // The thread's start routine; parameter is the address of programState.copyJob.
 DWORD WINAPI copyWorker(void* parameter);
-

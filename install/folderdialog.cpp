@@ -3,12 +3,12 @@
 #include <shlobj.h>
 
 #include "install/diskspace.h"
-#include "setupdata/installfolder.h"
 #include "install/progressdialog.h"
 #include "res/resource.h"
-#include "setupdata/programstate.h"
+#include "setupdata/installfolder.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 

@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "setupdata/programstate.h"
 #include "install/copyworker.h"
 #include "install/diskspace.h"
 #include "res/resource.h"
+#include "setupdata/programstate.h"
 #include "setupdata/text.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "setupdata/programstate.h"
 #include "setupdata/pathrules.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/shortcutpaths.h"
 #include "setupdata/text.h"

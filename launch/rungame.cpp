@@ -4,11 +4,11 @@
 #include <shldisp.h>
 #include <shlobj.h>
 
-#include "res/messages.h"
-#include "setupdata/programstate.h"
 #include "launch/displaymode.h"
+#include "res/messages.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 

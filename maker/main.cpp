@@ -5,9 +5,9 @@
 #include <windows.h>
 
 #include <cstring>
-#include <iterator>
 #include <cwchar>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -85,7 +85,8 @@ bool parseArguments(wchar_t** argv, int argc, Arguments& a, Report& report, bool
             a.leftOut.push_back(value);
         } else if (lstrcmpW(arg, L"--splash") == 0) {
             const int slot = value[0] - L'0';
-            if (slot < 0 || slot >= kSplashSlots || value[1] != L'=' || value[2] == L'\0' || a.splash[slot] != nullptr) return false;
+            if (slot < 0 || slot >= kSplashSlots || value[1] != L'=' || value[2] == L'\0' || a.splash[slot] != nullptr)
+                return false;
             a.splash[slot] = value + 2;
         } else if (lstrcmpW(arg, L"--shortcut") == 0 || lstrcmpW(arg, L"--description") == 0 ||
                    lstrcmpW(arg, L"--icon") == 0) {
@@ -119,7 +120,8 @@ bool takeText(Problems& problems, const char* option, const wchar_t* value, char
         return false;
     }
     if (text[0] == '\0' || !survivesAsValue(text)) {
-        problem(problems, option, {"空か、前後に空白があるか、引用符で囲まれていて、SETUP.EXE にはそのまま読まれません"});
+        problem(problems, option,
+                {"空か、前後に空白があるか、引用符で囲まれていて、SETUP.EXE にはそのまま読まれません"});
         return false;
     }
     return true;
@@ -201,7 +203,8 @@ void takeShortcuts(Problems& problems, const Arguments& a, const std::vector<Tre
             std::wstring file(value);
             const size_t comma = file.rfind(L',');
             if (comma != std::wstring::npos) {
-                options.shortcuts.back().iconNumber = static_cast<int>(std::wcstol(file.c_str() + comma + 1, nullptr, 10));
+                options.shortcuts.back().iconNumber =
+                    static_cast<int>(std::wcstol(file.c_str() + comma + 1, nullptr, 10));
                 file.resize(comma);
             }
             ShortcutOption& shortcut = options.shortcuts.back();
@@ -210,12 +213,14 @@ void takeShortcuts(Problems& problems, const Arguments& a, const std::vector<Tre
             copyText(shortcut.icon, game[static_cast<size_t>(icon)].name);
             // SHORTCATICON is read from the target's folder.
             const char* targetName = findLastBackslash(shortcut.target);
-            const size_t folderLength = targetName != nullptr ? static_cast<size_t>(targetName - shortcut.target + 1) : 0;
+            const size_t folderLength =
+                targetName != nullptr ? static_cast<size_t>(targetName - shortcut.target + 1) : 0;
             if (shortcut.target[0] != '\0' &&
                 (std::strlen(shortcut.icon) <= folderLength ||
                  CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, shortcut.icon, static_cast<int>(folderLength),
                                 shortcut.target, static_cast<int>(folderLength)) != CSTR_EQUAL)) {
-                problem(problems, "--icon", {shortcut.icon, " がショートカットの対象と同じフォルダかその下にありません"});
+                problem(problems, "--icon",
+                        {shortcut.icon, " がショートカットの対象と同じフォルダかその下にありません"});
             }
         }
     }
@@ -224,7 +229,8 @@ void takeShortcuts(Problems& problems, const Arguments& a, const std::vector<Tre
         copyText(shortcut.name, options.gameName);
         copyText(shortcut.target, game[static_cast<size_t>(exe)].name);
         if (!isPlainName(shortcut.name)) {
-            problem(problems, "--shortcut", {"ゲーム名はショートカットの名前に使えません。--shortcut で名前を指定してください"});
+            problem(problems, "--shortcut",
+                    {"ゲーム名はショートカットの名前に使えません。--shortcut で名前を指定してください"});
         }
         options.shortcuts.push_back(shortcut);
     }
@@ -235,7 +241,10 @@ void takeNames(Problems& problems, const Arguments& a, MakerOptions& options) {
     (void)takeText(problems, "--name", a.name, options.gameName);
     // The install folder's last level: the game folder's own name by default.
     const wchar_t* lastSlash = std::wcsrchr(options.gameFolder, L'\\');
-    if (takeText(problems, "--dir", a.dir != nullptr ? a.dir : lastSlash != nullptr ? lastSlash + 1 : options.gameFolder,
+    if (takeText(problems, "--dir",
+                 a.dir != nullptr       ? a.dir
+                 : lastSlash != nullptr ? lastSlash + 1
+                                        : options.gameFolder,
                  options.defaultDir) &&
         !isPlainName(options.defaultDir)) {
         problem(problems, "--dir", {options.defaultDir, " はインストール先のフォルダ名に使えません (一段の名前のみ)"});
@@ -244,7 +253,9 @@ void takeNames(Problems& problems, const Arguments& a, MakerOptions& options) {
                          : copyText(options.regName, options.defaultDir)) {
         if (!isAcceptableRelativePath(options.regName) || std::strlen(options.regName) > kMaxRegName ||
             namesSharedRegistryKey(options.regName)) {
-            problem(problems, "--reg", {options.regName, " は記録のキー名に使えません (Microsoft などの既存のキー、250 バイト超、空の段)"});
+            problem(
+                problems, "--reg",
+                {options.regName, " は記録のキー名に使えません (Microsoft などの既存のキー、250 バイト超、空の段)"});
         }
     }
     if (a.shortcutFolder != nullptr ? takeText(problems, "--shortcut-folder", a.shortcutFolder, options.shortcutFolder)
@@ -264,7 +275,8 @@ void takeSplashFiles(Problems& problems, const Arguments& a, MakerOptions& optio
         const bool named = length > 0 && length < kPathSize && toAnsiText(options.splash[slot], path);
         const SplashProblem why = named ? loadSplashFile(path, block) : SplashProblem::unreadable;
         if (block != nullptr) GlobalFree(block);
-        if (why != SplashProblem::none) problem(problems, "--splash", {"SETUP.EXE はこのビットマップを表示しません: ", splashProblemText(why)});
+        if (why != SplashProblem::none)
+            problem(problems, "--splash", {"SETUP.EXE はこのビットマップを表示しません: ", splashProblemText(why)});
     }
 }
 
@@ -287,8 +299,10 @@ bool takeOptions(Problems& problems, const Arguments& a, MakerOptions& options, 
         wchar_t* slash = length > 0 && length < kPathSize ? std::wcsrchr(options.programFolder, L'\\') : nullptr;
         if (slash != nullptr) *slash = L'\0';
     }
-    const struct { const char* name; const wchar_t* wide; } programs[] = {
-        {kSetupProgramName, kSetupProgramNameW.text}, {kDsetupLibrary, kDsetupLibraryW.text}};
+    const struct {
+        const char* name;
+        const wchar_t* wide;
+    } programs[] = {{kSetupProgramName, kSetupProgramNameW.text}, {kDsetupLibrary, kDsetupLibraryW.text}};
     for (const auto& program : programs) {
         const std::wstring path = std::wstring(options.programFolder) + L"\\" + program.wide;
         if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
@@ -316,7 +330,8 @@ int chooseFirstFile(const std::vector<TreeItem>& game, int exe) {
 // The game tree, the game program in it, its shortcuts and its size; returns
 // the first file of the copy list. Names that cannot go on the disc are
 // errors of the disc.
-int takeGame(Problems& problems, const Arguments& a, bool haveGame, MakerOptions& options, std::vector<TreeItem>& game) {
+int takeGame(Problems& problems, const Arguments& a, bool haveGame, MakerOptions& options,
+             std::vector<TreeItem>& game) {
     Report& report = problems.report;
     const TreeRead gameRead = haveGame ? readTree(options.gameFolder, game, printFinding, &report) : TreeRead::read;
     if (gameRead == TreeRead::unreadable) problem(problems, "GAME_FOLDER", {"フォルダを読めません"});
@@ -330,12 +345,14 @@ int takeGame(Problems& problems, const Arguments& a, bool haveGame, MakerOptions
     if (exe >= 0) copyText(options.exeName, game[static_cast<size_t>(exe)].name);
     const int first = chooseFirstFile(game, exe);
     if (exe >= 0 && first < 0) {
-        problem(problems, "GAME_FOLDER", {"直下にファイルがありません。インストール済みの判定にはインストール先直下のファイルが要ります"});
+        problem(problems, "GAME_FOLDER",
+                {"直下にファイルがありません。インストール済みの判定にはインストール先直下のファイルが要ります"});
     }
     if (exe >= 0) takeShortcuts(problems, a, game, exe, options);
     ULONGLONG total = 0;
     for (const TreeItem& item : game) total += item.size;
-    if (total >= (1ull << 32)) problem(problems, "GAME_FOLDER", {"4 GiB 以上あり、SETUP.EXE は必要な容量を数えられません"});
+    if (total >= (1ull << 32))
+        problem(problems, "GAME_FOLDER", {"4 GiB 以上あり、SETUP.EXE は必要な容量を数えられません"});
     return first;
 }
 
@@ -346,7 +363,8 @@ void takeRuntime(Problems& problems, const MakerOptions& options, const std::vec
     Report& report = problems.report;
     if (options.directxFolder[0] != L'\0') {
         const unsigned before = report.errors;
-        if (readTree(options.directxFolder, directx, printFinding, &report) != TreeRead::read || report.errors != before) {
+        if (readTree(options.directxFolder, directx, printFinding, &report) != TreeRead::read ||
+            report.errors != before) {
             problem(problems, "--directx", {"フォルダを読めないか、ディスクに入れられない名前があります"});
         }
     }

@@ -75,7 +75,9 @@ Children childrenOf(const std::vector<TreeItem>& items) {
         const size_t parent = items[i].parent >= 0 ? static_cast<size_t>(items[i].parent) : items.size();
         (items[i].folder ? children.folders : children.files)[parent].push_back(static_cast<int>(i));
     }
-    const auto byName = [&](int a, int b) { return lessByName(items[static_cast<size_t>(a)], items[static_cast<size_t>(b)]); };
+    const auto byName = [&](int a, int b) {
+        return lessByName(items[static_cast<size_t>(a)], items[static_cast<size_t>(b)]);
+    };
     for (auto* lists : {&children.files, &children.folders}) {
         for (std::vector<int>& list : *lists) std::sort(list.begin(), list.end(), byName);
     }
@@ -94,7 +96,8 @@ void add(std::vector<ListEntry>& list, std::initializer_list<const char*> parts,
 // whose names are shared, by their whole path while no subfolder is current;
 // the folder's marker again and a reset marker close it, so that the removal
 // walk removes it once everything in it is gone.
-void planFolder(const std::vector<TreeItem>& items, const Children& children, int folder, std::vector<ListEntry>& list) {
+void planFolder(const std::vector<TreeItem>& items, const Children& children, int folder,
+                std::vector<ListEntry>& list) {
     const TreeItem& item = items[static_cast<size_t>(folder)];
     char marker[kPathSize];
     (void)composeSubfolderMarker(item.name, marker);  // fits, as every path does
@@ -151,7 +154,8 @@ void linkTarget(const wchar_t* root, const wchar_t* relativePath, char (&shown)[
     const wchar_t* shownTarget = std::wcsncmp(target, L"\\\\?\\", 4) == 0 ? target + 4 : target;
     if (shownTarget[0] == L'\0') shownTarget = L"?";
     // Without best-fit look-alikes: a character the code page lacks shows as "?".
-    if (WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, shownTarget, -1, shown, kPathSize, "?", nullptr) == 0) {
+    if (WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, shownTarget, -1, shown, kPathSize, "?", nullptr) ==
+        0) {
         copyText(shown, "?");
     }
 }
@@ -199,8 +203,7 @@ bool makeFolders(const wchar_t* base, const wchar_t* relativePath) {
 // Copies, never over an existing file: nothing on the disc is written twice.
 bool copyInto(const wchar_t* from, const wchar_t* base, const wchar_t* relativePath, wchar_t (&failedPath)[kPathSize]) {
     wchar_t to[kPathSize];
-    if (!joinText(to, {base, L"\\", relativePath}) || !makeFolders(base, relativePath) ||
-        !CopyFileW(from, to, TRUE)) {
+    if (!joinText(to, {base, L"\\", relativePath}) || !makeFolders(base, relativePath) || !CopyFileW(from, to, TRUE)) {
         joinText(failedPath, {base, L"\\", relativePath});
         return false;
     }
@@ -236,7 +239,8 @@ bool writeSetupFile(const wchar_t* path, const MakerOptions& options, const std:
     writeLine(ini, {kDefaultDirKey, "=", options.defaultDir, "\r\n"});
     writeLine(ini, {kRegNameKey, "=", options.regName, "\r\n"});
     writeLine(ini, {kCopyDirKey, "=", kCopyDir, "\r\n"});
-    for (size_t i = 0; i < list.size(); ++i) writeNumbered(ini, NumberedKey::copyFile, static_cast<unsigned>(i), list[i].value);
+    for (size_t i = 0; i < list.size(); ++i)
+        writeNumbered(ini, NumberedKey::copyFile, static_cast<unsigned>(i), list[i].value);
     // The uninstaller takes the shortcut folder from group 01 only: a single
     // shortcut is written as both groups, which make the same link.
     const size_t groups = options.shortcuts.size() == 1 ? 2 : options.shortcuts.size();
@@ -252,8 +256,7 @@ bool writeSetupFile(const wchar_t* path, const MakerOptions& options, const std:
         if (shortcut.icon[0] != '\0') {
             // The icon file is named from the target's folder.
             const char* targetName = lastName(shortcut.target);
-            writeNumbered(ini, NumberedKey::shortcutIcon, index,
-                          shortcut.icon + (targetName - shortcut.target));
+            writeNumbered(ini, NumberedKey::shortcutIcon, index, shortcut.icon + (targetName - shortcut.target));
             char number[16];
             wsprintfA(number, "%d", shortcut.iconNumber);
             writeNumbered(ini, NumberedKey::shortcutIconNumber, index, number);
@@ -282,11 +285,12 @@ bool writeAutorunFile(const wchar_t* path, const MakerOptions& options, const st
     wchar_t program[kPathSize];
     wchar_t icon[kPathSize];
     if (exe < 0 || !joinText(program, {options.gameFolder, L"\\", game[static_cast<size_t>(exe)].path}) ||
-        iconCount(program) == 0 || !joinText(icon, {kSourceFolder, L"\\", sourceNameW(game[static_cast<size_t>(exe)])})) {
+        iconCount(program) == 0 ||
+        !joinText(icon, {kSourceFolder, L"\\", sourceNameW(game[static_cast<size_t>(exe)])})) {
         copyText(icon, kSetupProgramNameW.text);
     }
-    const std::wstring text = std::wstring(L"\xFEFF[autorun]\r\nopen=") + kSetupProgramNameW.text + L"\r\nicon=" + icon +
-                              L"\r\nlabel=" + label + L"\r\n";
+    const std::wstring text = std::wstring(L"\xFEFF[autorun]\r\nopen=") + kSetupProgramNameW.text + L"\r\nicon=" +
+                              icon + L"\r\nlabel=" + label + L"\r\n";
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
@@ -344,7 +348,8 @@ bool writeDiscFiles(const MakerOptions& options, const std::vector<TreeItem>& ga
         if (!joinText(from, {options.directxFolder, L"\\", item.path})) return false;
         if (item.folder) {
             wchar_t folder[kPathSize];
-            if (!joinText(folder, {source, L"\\", item.path, L"\\"}) || !makeFolders(source, folder + lstrlenW(source) + 1)) {
+            if (!joinText(folder, {source, L"\\", item.path, L"\\"}) ||
+                !makeFolders(source, folder + lstrlenW(source) + 1)) {
                 copyText(failedPath, folder);
                 return false;
             }
@@ -420,17 +425,19 @@ TreeRead readTree(const wchar_t* root, std::vector<TreeItem>& items, FindingSink
                             "ディスクに入れません"});
             } else if (!fits || !entryFits) {
                 // An entry is the path after one backslash, within a path's bytes.
-                reportItem(sink, context, "path-too-long", shown,
-                           {"インストール先からのパスが ", number(kPathSize - 2).text,
-                            " バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません (フォルダなら中身も)。"
-                            "フォルダを浅くするか名前を短くしてください"});
+                reportItem(
+                    sink, context, "path-too-long", shown,
+                    {"インストール先からのパスが ", number(kPathSize - 2).text,
+                     " バイトを超え、コピー一覧の項目に収まらないため、ディスクに入れません (フォルダなら中身も)。"
+                     "フォルダを浅くするか名前を短くしてください"});
             } else if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
                 // A link (a junction, a symbolic link) may lead anywhere, out of
                 // the game's folder too: it is not followed.
                 char target[kPathSize];
                 linkTarget(root, item.path, target);
-                reportItem(sink, context, "link", shown, {"リンクで、", target,
-                           " を指します。ゲームのフォルダの外を指しうるため、辿らずにディスクに入れません"});
+                reportItem(sink, context, "link", shown,
+                           {"リンクで、", target,
+                            " を指します。ゲームのフォルダの外を指しうるため、辿らずにディスクに入れません"});
             } else if (!item.folder && item.size == 0 && !isCopyableFile(root, item.path)) {
                 // A pipe and a device are listed with no size.
                 report(sink, context, "not-a-file", item.name, {kNotAFile});
@@ -486,8 +493,8 @@ std::vector<ListEntry> planCopyList(const std::vector<TreeItem>& items, int firs
 
 const char kNotAFile[] = "普通のファイルとして開けない (行き先の無いリンク、装置など) ため、ディスクに入れません";
 
-bool layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game,
-                   const std::vector<TreeItem>& directx, Finding& problem) {
+bool layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game, const std::vector<TreeItem>& directx,
+                   Finding& problem) {
     // SETUP.EXE and the checker name every source in the ANSI code page.
     wchar_t source[kPathSize];
     char sourceAnsi[kPathSize];
@@ -499,8 +506,9 @@ bool layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& gam
     for (const TreeItem& item : game) {
         char path[kPathSize];
         if (!item.folder && !joinText(path, {sourceAnsi, sourceName(item)})) {
-            problem = makeFinding(Severity::error, "argument", item.name,
-                                  {"ディスク上のパスが ", kLongestPath.text, " バイトを超えます。ディスクのフォルダを浅くしてください"});
+            problem = makeFinding(
+                Severity::error, "argument", item.name,
+                {"ディスク上のパスが ", kLongestPath.text, " バイトを超えます。ディスクのフォルダを浅くしてください"});
             return true;
         }
     }

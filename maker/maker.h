@@ -34,9 +34,9 @@ struct ShortcutOption {
 
 struct MakerOptions {
     wchar_t gameFolder[kPathSize];
-    wchar_t discFolder[kPathSize];     // full path
-    wchar_t programFolder[kPathSize];  // holds SETUP.EXE and DSETUP.dll
-    wchar_t directxFolder[kPathSize];  // empty: no runtime offer
+    wchar_t discFolder[kPathSize];            // full path
+    wchar_t programFolder[kPathSize];         // holds SETUP.EXE and DSETUP.dll
+    wchar_t directxFolder[kPathSize];         // empty: no runtime offer
     wchar_t splash[kSplashSlots][kPathSize];  // empty: no such splash file
     char gameName[kValueSize];
     char exeName[kPathSize];
@@ -84,8 +84,8 @@ std::vector<ListEntry> planCopyList(const std::vector<TreeItem>& items, int firs
 
 // Whether something keeps the layout from being written (a source path that
 // does not fit, a runtime file colliding with a game file); problem says what.
-bool layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game,
-                   const std::vector<TreeItem>& directx, Finding& problem);
+bool layoutProblem(const MakerOptions& options, const std::vector<TreeItem>& game, const std::vector<TreeItem>& directx,
+                   Finding& problem);
 
 // Why a file the game folder holds cannot go on the disc as a file.
 extern const char kNotAFile[];

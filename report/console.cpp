@@ -188,7 +188,9 @@ void printFinding(const Finding& finding, void* context) {
         writeConverted(report, finding.problem);
         writeAscii(report, "\r\n");
     }
-    ++(finding.severity == Severity::error ? report.errors : finding.severity == Severity::warning ? report.warnings : report.notes);
+    ++(finding.severity == Severity::error     ? report.errors
+       : finding.severity == Severity::warning ? report.warnings
+                                               : report.notes);
 }
 
 void printError(Report& report, const char* check, const char* key, std::initializer_list<const char*> parts) {

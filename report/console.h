@@ -14,14 +14,14 @@ constexpr int kExitUnusable = 2;  // bad arguments, or input that cannot be read
 
 struct Report {
     HANDLE handle;
-    bool console;      // handle is a console: written in UTF-16
+    bool console;  // handle is a console: written in UTF-16
     bool json;
     UINT codePage;     // of the console, for the text form to a file or pipe
     const char* tool;  // "SETUPCHK", named in the summary
     unsigned errors;
     unsigned warnings;
-    unsigned notes;    // counted apart: they leave the exit code alone
-    bool begun;        // the JSON head is written
+    unsigned notes;  // counted apart: they leave the exit code alone
+    bool begun;      // the JSON head is written
 };
 
 Report openReport(const char* tool);
@@ -38,7 +38,9 @@ bool takeReportOption(const wchar_t* argument, Report& report, bool& help);
 // page lacks: nothing is substituted, not even by a similar character.
 bool toAnsiText(const wchar_t* text, char* converted, int size);
 template <int N>
-bool toAnsiText(const wchar_t* text, char (&converted)[N]) { return toAnsiText(text, converted, N); }
+bool toAnsiText(const wchar_t* text, char (&converted)[N]) {
+    return toAnsiText(text, converted, N);
+}
 
 // The usage text (code page 932): to standard error after a wrong command line.
 void printUsage(const Report& report, const char* usage, bool wrongCommandLine);

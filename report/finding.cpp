@@ -19,7 +19,8 @@ Finding makeFinding(Severity severity, const char* check, const char* key, std::
     return finding;
 }
 
-Finding makeFinding(Severity severity, const char* check, const wchar_t* key, std::initializer_list<const char*> parts) {
+Finding makeFinding(Severity severity, const char* check, const wchar_t* key,
+                    std::initializer_list<const char*> parts) {
     Finding finding = makeFinding(severity, check, "", parts);
     constexpr size_t kLast = std::size(finding.wideKey) - 1;
     size_t length = std::min(static_cast<size_t>(lstrlenW(key)), kLast);

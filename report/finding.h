@@ -15,12 +15,12 @@ enum class Severity { error, warning, note };
 
 struct Finding {
     Severity severity;
-    const char* check;        // a stable name for build pipelines, such as "missing-file"
-    char key[kPathSize];      // the description-file key, or the file or folder concerned
+    const char* check;    // a stable name for build pipelines, such as "missing-file"
+    char key[kPathSize];  // the description-file key, or the file or folder concerned
     // The file or folder as the game folder names it, shown instead of key:
     // for a name code page 932 cannot hold, or a path longer than key holds.
     wchar_t wideKey[2 * kPathSize] = L"";
-    char problem[1024];       // code page 932, cut at a character boundary when long
+    char problem[1024];  // code page 932, cut at a character boundary when long
     // A summary's every name, where the problem names only the first few; or nullptr.
     const std::vector<std::string>* names = nullptr;
 };

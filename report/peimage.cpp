@@ -25,8 +25,8 @@ bool readAt(const std::vector<BYTE>& bytes, size_t offset, T& value) {
 }
 
 bool loadImage(const char* path, Image& image) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const DWORD size = GetFileSize(file, nullptr);
     DWORD read = 0;

@@ -12,7 +12,7 @@ packages=(
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick
     fonts-ipafont-gothic fonts-wine locales xorriso fuseiso fuse3 xdotool nsis
-    osslsigncode openssl
+    osslsigncode openssl clang-format
 )
 
 sudo_if_needed() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

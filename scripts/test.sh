@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, builds both targets, checks the
+# The test command: installs what is missing, checks the sources' layout,
+# builds both targets, checks the
 # shipped SETUP.EXE and runs every test under Wine twice: the shipped i686
 # build under 32-bit Wine, then the x86_64 build under 64-bit Wine, each in a
 # prefix of its own with its own disc in the CD-ROM drive. Arguments go to
@@ -8,6 +9,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup-machine.sh
+
+echo "== Checking the sources' layout (.clang-format)"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 scripts/build.sh
 
 echo "== Checking the discs' programs: the shipped i686 build's, then the x86_64 build's"

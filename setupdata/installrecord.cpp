@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "setupdata/programstate.h"
 #include "setupdata/pathrules.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/text.h"
 

@@ -56,10 +56,9 @@ bool climbsOut(const char* begin, const char* end) {
 // Whether the component opens a device rather than a file: the part before its
 // first "." (any extension is ignored), less trailing blanks, is a device name.
 bool namesDevice(const char* begin, const char* end) {
-    static constexpr const char* kDeviceNames[] = {
-        "CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$",
-        "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
-        "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    static constexpr const char* kDeviceNames[] = {"CON",  "PRN",  "AUX",  "NUL",  "CONIN$", "CONOUT$", "COM1", "COM2",
+                                                   "COM3", "COM4", "COM5", "COM6", "COM7",   "COM8",    "COM9", "LPT1",
+                                                   "LPT2", "LPT3", "LPT4", "LPT5", "LPT6",   "LPT7",    "LPT8", "LPT9"};
     const char* stemEnd = begin;
     while (stemEnd != end && *stemEnd != '.') ++stemEnd;
     while (stemEnd != begin && stemEnd[-1] == ' ') --stemEnd;
@@ -127,7 +126,8 @@ bool followsNoLinkFrom(const char* path, size_t from) {
         const DWORD attributes = GetFileAttributesA(level);
         const DWORD error = GetLastError();
         *p = end;
-        if (attributes == INVALID_FILE_ATTRIBUTES) return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
         if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return false;
         if (end == '\0') return true;
     }
@@ -195,8 +195,6 @@ bool staysInsideFolder(const char* relativePath) {
 
 bool holdsDeviceName(const char* relativePath) { return !everyComponent(relativePath, true, isNoDevice); }
 
-bool isPlainName(const char* name) {
-    return isPlainComponent(name, name + std::strlen(name));
-}
+bool isPlainName(const char* name) { return isPlainComponent(name, name + std::strlen(name)); }
 
 bool isAcceptableRelativePath(const char* path) { return everyComponent(path, false, isPlainComponent); }

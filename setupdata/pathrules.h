@@ -8,8 +8,7 @@
 
 // Attribute masks of the two users of the rule.
 constexpr DWORD kBrowseRefusedAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-constexpr DWORD kInstalledRefusedAttributes =
-    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD kInstalledRefusedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // True when path is a drive-letter path in its full form (no "/", no "." or
 // ".." component, no doubled separator), outside the Windows directory, on a

@@ -55,8 +55,8 @@ struct ProgramState {
 
     // progress dialog: its bar, on the dialog's thread only
     struct {
-        HWND window;     // looked up once when the copy starts
-        DWORD total;     // the copy set's size, by which positions are scaled
+        HWND window;      // looked up once when the copy starts
+        DWORD total;      // the copy set's size, by which positions are scaled
         DWORD paintedAt;  // tick count of the last repaint
     } progressBar;
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "setupdata/programstate.h"
 #include "setupdata/pathrules.h"
+#include "setupdata/programstate.h"
 #include "setupdata/text.h"
 
 namespace {
@@ -91,8 +91,8 @@ void formatNumberedKey(NumberedKey kind, unsigned index, char (&key)[kKeySize]) 
 bool walkSetupKeys(SetupKeyVisitor visit, void* context) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (programState.descriptionPath[0] == '\0' ||
-        !GetFileAttributesExA(programState.descriptionPath, GetFileExInfoStandard, &data) ||
-        data.nFileSizeHigh != 0 || data.nFileSizeLow > 0x1000000) {
+        !GetFileAttributesExA(programState.descriptionPath, GetFileExInfoStandard, &data) || data.nFileSizeHigh != 0 ||
+        data.nFileSizeLow > 0x1000000) {
         return false;
     }
     // The names together, each with its terminator, never outgrow the file.

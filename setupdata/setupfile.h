@@ -19,7 +19,9 @@ bool isNoData(const char* value);
 // String lookup: at most limit - 1 bytes of the value of key, or "NoData".
 void readSetupString(const char* key, char* value, unsigned limit);
 template <size_t N>
-void readSetupString(const char* key, char (&value)[N]) { readSetupString(key, value, static_cast<unsigned>(N)); }
+void readSetupString(const char* key, char (&value)[N]) {
+    readSetupString(key, value, static_cast<unsigned>(N));
+}
 
 // Integer lookup: the value as a decimal number, 0 when the key is missing.
 int readSetupInt(const char* key);
@@ -100,7 +102,7 @@ struct ShortcutEntry {
     char target[kPathSize];       // relative to the install folder
     char description[kPathSize];  // empty when missing
     bool hasIconFile;
-    char iconFile[kPathSize];     // relative to the target's folder
+    char iconFile[kPathSize];  // relative to the target's folder
     int iconNumber;
 };
 

@@ -18,7 +18,8 @@ constexpr char kDefaultDirKey[] = "DEFAULT_DIR";
 constexpr char kRegNameKey[] = "REG_NAME";
 constexpr char kCopyDirKey[] = "COPYDIR";
 constexpr char kDxOptionKey[] = "DXOPTION";
-constexpr const char* kSingleKeys[] = {kGameNameKey, kRegNameKey, kExeNameKey, kDefaultDirKey, kCopyDirKey, kDxOptionKey};
+constexpr const char* kSingleKeys[] = {kGameNameKey,   kRegNameKey, kExeNameKey,
+                                       kDefaultDirKey, kCopyDirKey, kDxOptionKey};
 
 // The numbered keys, formed as the walks form them (formatNumberedKey):
 // COPYFILE_000, ..., COPYFILE_1000; SHORTCATDIR_00, ..., SHORTCATDIR_100 and
@@ -33,8 +34,8 @@ enum class NumberedKey {
     shortcutIconNumber,
 };
 constexpr NumberedKey kNumberedKeys[] = {
-    NumberedKey::copyFile,          NumberedKey::shortcutFolder,      NumberedKey::shortcutName,
-    NumberedKey::shortcutTarget,    NumberedKey::shortcutDescription, NumberedKey::shortcutIcon,
+    NumberedKey::copyFile,           NumberedKey::shortcutFolder,      NumberedKey::shortcutName,
+    NumberedKey::shortcutTarget,     NumberedKey::shortcutDescription, NumberedKey::shortcutIcon,
     NumberedKey::shortcutIconNumber,
 };
 // By NumberedKey: the family's name and the index's least digits.

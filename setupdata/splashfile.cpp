@@ -26,7 +26,8 @@ SplashProblem splashBlockProblem(const void* block, DWORD blockSize) {
         return SplashProblem::colourFormat;
     }
     const uint64_t rowBytes = (static_cast<uint64_t>(info.biWidth) * info.biBitCount + 31) / 32 * 4;
-    if (static_cast<uint64_t>(info.biHeight) > (blockSize - kSplashInfoHeaderSize) / rowBytes) return SplashProblem::truncated;
+    if (static_cast<uint64_t>(info.biHeight) > (blockSize - kSplashInfoHeaderSize) / rowBytes)
+        return SplashProblem::truncated;
     return SplashProblem::none;
 }
 
@@ -61,7 +62,8 @@ SplashProblem loadSplashFile(const char* path, void*& block) {
         // allocated for it.
         const DWORD fileSize = GetFileSize(file, nullptr);
         problem = SplashProblem::sizeField;
-        if (totalSize >= kFileHeaderSize + kSplashInfoHeaderSize && fileSize != INVALID_FILE_SIZE && totalSize <= fileSize) {
+        if (totalSize >= kFileHeaderSize + kSplashInfoHeaderSize && fileSize != INVALID_FILE_SIZE &&
+            totalSize <= fileSize) {
             const DWORD blockSize = totalSize - kFileHeaderSize;
             block = GlobalAlloc(GPTR, blockSize);
             problem = block != nullptr && ReadFile(file, block, blockSize, &read, nullptr) && read == blockSize

@@ -21,21 +21,29 @@ template <typename C>
 bool joinText(C* dest, size_t destSize, std::initializer_list<const C*> parts);
 
 template <typename C, size_t N>
-bool copyText(C (&dest)[N], const C* src) { return joinText(dest, N, {src}); }
+bool copyText(C (&dest)[N], const C* src) {
+    return joinText(dest, N, {src});
+}
 template <typename C, size_t N>
-bool joinText(C (&dest)[N], std::initializer_list<const C*> parts) { return joinText(dest, N, parts); }
+bool joinText(C (&dest)[N], std::initializer_list<const C*> parts) {
+    return joinText(dest, N, parts);
+}
 
 // Copies as much of src as fits in destSize bytes with the terminator, never
 // splitting a double-byte character. For display texts only, never for paths.
 void copyTextCut(char* dest, size_t destSize, const char* src);
 template <size_t N>
-void copyTextCut(char (&dest)[N], const char* src) { copyTextCut(dest, N, src); }
+void copyTextCut(char (&dest)[N], const char* src) {
+    copyTextCut(dest, N, src);
+}
 
 // dest = format with its one "%s" replaced by text, text cut at a character
 // boundary where the whole would not fit. For display texts only.
 void formatTextCut(char* dest, size_t destSize, const char* format, const char* text);
 template <size_t N>
-void formatTextCut(char (&dest)[N], const char* format, const char* text) { formatTextCut(dest, N, format, text); }
+void formatTextCut(char (&dest)[N], const char* format, const char* text) {
+    formatTextCut(dest, N, format, text);
+}
 
 // The first backslash of text, read as code-page characters, or nullptr.
 const char* findFirstBackslash(const char* text);

@@ -17,7 +17,8 @@ bool haveLibrarySearch = true;  // whether the system has the call
 const ImportPatch* procedurePatch = nullptr;
 FARPROC WINAPI getProcAddress(HMODULE module, LPCSTR name) {
     if (HIWORD(name) != 0 && lstrcmpA(name, "SetDefaultDllDirectories") == 0)
-        return haveLibrarySearch ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(setDefaultDllDirectories)) : nullptr;
+        return haveLibrarySearch ? reinterpret_cast<FARPROC>(reinterpret_cast<void*>(setDefaultDllDirectories))
+                                 : nullptr;
     return procedurePatch->original<decltype(&GetProcAddress)>()(module, name);
 }
 
@@ -32,9 +33,9 @@ TEST(EntryTest, RelaunchFormAndTwoCopiesSideBySide) {
     const std::string tail = "\"" + std::string(260 - disc.folder().size(), 'X') + "\"";  // 263 with the folder
     relaunchFromCommandTail((tail + "X").c_str());
     relaunchFromCommandTail(tail.c_str());
-    for (const char* outside : {"..\\..\\Windows\\System32\\cmd.exe", "C:\\Windows\\System32\\cmd.exe", "D:GAME.EXE",
-                                "\\\\server\\share\\GAME.EXE", "/Windows/notepad.exe", "SUB/../../GAME.EXE", "NUL",
-                                "GAME.EXE:stream"})
+    for (const char* outside :
+         {"..\\..\\Windows\\System32\\cmd.exe", "C:\\Windows\\System32\\cmd.exe", "D:GAME.EXE",
+          "\\\\server\\share\\GAME.EXE", "/Windows/notepad.exe", "SUB/../../GAME.EXE", "NUL", "GAME.EXE:stream"})
         relaunchFromCommandTail(outside);
     haveLibrarySearch = false;  // an older system: the tail is opened all the same
     relaunchFromCommandTail("SUB\\GAME.EXE");
@@ -65,7 +66,8 @@ TEST(EntryTest, RelaunchFormAndTwoCopiesSideBySide) {
 
     // Once both others wait in their launchers, a cancel ends each; every copy ends with 0.
     for (int i : {1, 2}) EXPECT_EQ(WaitForInputIdle(copies[i].hProcess, 20000), 0u);
-    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", "サンプル"));) PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "#32770", "サンプル"));)
+        PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
     for (const PROCESS_INFORMATION& copy : copies) {
         DWORD code = STILL_ACTIVE;
         WaitForSingleObject(copy.hProcess, 20000);
@@ -113,7 +115,8 @@ TEST(EntryTest, UnderAnotherCodePageTheStartShowsOneReadableMessageAndMakesNothi
         opened.clear();
         runSetup(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
         // The library search is restricted before anything else.
-        EXPECT_EQ(opened, (std::vector<std::string>{"libraries " + std::to_string(LOAD_LIBRARY_SEARCH_SYSTEM32), "code page"}));
+        EXPECT_EQ(opened,
+                  (std::vector<std::string>{"libraries " + std::to_string(LOAD_LIBRARY_SEARCH_SYSTEM32), "code page"}));
 
         // UTF-16 from the source text, not from any code page of this process.
         const std::wstring expected =
@@ -156,8 +159,10 @@ TEST_F(LauncherTest, BothModesCutLongGameNamesAndPlaceTheFocus) {
             // again once shown (after a child dialog), the other mode moves it
             // to its first button.
             EXPECT_EQ(DialogDriver::focusedControl(dialog), installed ? IDC_RUN : IDCANCEL);
-            if (installed) RegDeleteKeyValueA(HKEY_CURRENT_USER, key.subKey().c_str(), "InstallFolder");
-            else install();
+            if (installed)
+                RegDeleteKeyValueA(HKEY_CURRENT_USER, key.subKey().c_str(), "InstallFolder");
+            else
+                install();
             selectLauncherMode(dialog);
             EXPECT_EQ(DialogDriver::focusedControl(dialog), installed ? IDC_INSTALL_UNINSTALL : IDC_RUN);
             PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
@@ -170,7 +175,7 @@ DWORD WINAPI readOnlyAttributes(LPCSTR) { return FILE_ATTRIBUTE_DIRECTORY | FILE
 
 TEST_F(LauncherTest, StartEndsWithoutAGameNameAndTheInstalledCopyCheckWarnsOnlyOfAnUnsafeFolder) {
     writeGame({"GAME_NAME=NoData"});  // what a missing key reads as
-    DialogDriver noSteps;  // only takes away the WM_QUIT that the launcher leaves when it goes
+    DialogDriver noSteps;             // only takes away the WM_QUIT that the launcher leaves when it goes
     EXPECT_EQ(runDialog(), 0);
     EXPECT_EQ(DialogDriver::text(backdrop, 0), "SETUP");
     ASSERT_EQ(boxes.shown().size(), 1u);
@@ -195,10 +200,11 @@ TEST_F(LauncherTest, StartEndsWithoutAGameNameAndTheInstalledCopyCheckWarnsOnlyO
     ImportPatch readOnly("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(readOnlyAttributes));
     EXPECT_FALSE(checkInstalledCopy());
     ASSERT_EQ(boxes.shown().size(), 3u);  // none from the silent cases
-    EXPECT_EQ(readable(boxes.shown()[2]), readable(RecordedMessageBox{nullptr,
-                                                      "プログラムが想定外のフォルダで実行された形跡があります。\n"
-                                                      "安全の為にインストールされたプログラムのアンインストールはしません。",
-                                                      "注意", MB_OK | MB_ICONEXCLAMATION}));
+    EXPECT_EQ(readable(boxes.shown()[2]),
+              readable(RecordedMessageBox{nullptr,
+                                          "プログラムが想定外のフォルダで実行された形跡があります。\n"
+                                          "安全の為にインストールされたプログラムのアンインストールはしません。",
+                                          "注意", MB_OK | MB_ICONEXCLAMATION}));
 }
 
 // What the backdrop shows: its frame over the whole screen, the splash files
@@ -225,9 +231,13 @@ TEST_F(LauncherTest, BackdropShowsTheSplashFilesThatLoadAndRepaintsFromItsBackBu
     // The corners of what the launcher's frame leaves of the screen, as the backdrop shows them.
     const int right = programState.screenWidth - 2 * GetSystemMetrics(SM_CXDLGFRAME);
     const int bottom = programState.screenHeight - 2 * GetSystemMetrics(SM_CYDLGFRAME) - GetSystemMetrics(SM_CYCAPTION);
-    const struct { int x, y; COLORREF colour; } pixels[] = {{0, 0, white}, {right - 1, bottom - 1, white},
-        {right - 30, 19, red}, {right - 31, 19, white}, {right - 30, 20, white}, {right - 1, 0, red},
-        {29, bottom - 20, blue}, {30, bottom - 20, white}, {29, bottom - 21, white}, {0, bottom - 1, blue}};
+    const struct {
+        int x, y;
+        COLORREF colour;
+    } pixels[] = {{0, 0, white},           {right - 1, bottom - 1, white}, {right - 30, 19, red},
+                  {right - 31, 19, white}, {right - 30, 20, white},        {right - 1, 0, red},
+                  {29, bottom - 20, blue}, {30, bottom - 20, white},       {29, bottom - 21, white},
+                  {0, bottom - 1, blue}};
     HDC screen = GetDC(backdrop);
     for (const auto& p : pixels) EXPECT_EQ(GetPixel(screen, p.x, p.y), p.colour) << p.x << "," << p.y;
     PatBlt(programState.backBufferDc, 100, 100, 200, 200, BLACKNESS);
@@ -245,9 +255,14 @@ TEST_F(LauncherTest, BackdropShowsTheSplashFilesThatLoadAndRepaintsFromItsBackBu
     const auto with = [&good](size_t offset, uint32_t value, size_t size = 4) {
         return std::string(good).replace(offset, size, reinterpret_cast<const char*>(&value), size);
     };
-    const std::string bad[] = {"XY" + good.substr(2), good.substr(0, 10), with(2, 53),
-        with(2, uint32_t(good.size() + 1)), with(2, 0xFFFFFFFF), with(14, 12), with(26, 2, 2), with(18, 0), with(22, 0),
-        with(22, uint32_t(-8)), with(30, BI_RLE8), with(28, 8, 2), with(46, 1), with(22, 9), with(18, 0x7FFFFFFF)};
+    const std::string bad[] = {"XY" + good.substr(2), good.substr(0, 10),
+                               with(2, 53),           with(2, uint32_t(good.size() + 1)),
+                               with(2, 0xFFFFFFFF),   with(14, 12),
+                               with(26, 2, 2),        with(18, 0),
+                               with(22, 0),           with(22, uint32_t(-8)),
+                               with(30, BI_RLE8),     with(28, 8, 2),
+                               with(46, 1),           with(22, 9),
+                               with(18, 0x7FFFFFFF)};
     void* block = nullptr;
     for (const std::string& file : bad) {
         disc->writeSplash(0, file);

@@ -1,13 +1,10 @@
-#include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <utility>
-
-#include <shlobj.h>
-#include <wrl/client.h>
 
 #include "install/copyworker.h"
 #include "install/directsound.h"
@@ -18,6 +15,9 @@
 #include "install/shortcuts.h"
 #include "setupdata/installrecord.h"
 #include "tests/launcherfixture.h"
+
+#include <gtest/gtest.h>
+#include <wrl/client.h>
 
 namespace {
 
@@ -58,7 +58,9 @@ BOOL WINAPI recordCopyDone(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return posted;
 }
 DWORD WINAPI threeGiB(HANDLE, DWORD* high) { return high != nullptr ? (*high = 0, 3u << 30) : 3u << 30; }
-HGLOBAL WINAPI noCopyBuffer(UINT flags, SIZE_T size) { return size == kCopyChunkSize ? nullptr : LocalAlloc(flags, size); }
+HGLOBAL WINAPI noCopyBuffer(UINT flags, SIZE_T size) {
+    return size == kCopyChunkSize ? nullptr : LocalAlloc(flags, size);
+}
 INT WINAPI versionQueryFillingNothing(DWORD*, DWORD*) { return FALSE; }
 BOOL WINAPI noProgramsFolder(HWND, LPSTR path, int, BOOL) { return *path = '\0'; }  // FALSE, and no path
 
@@ -69,13 +71,15 @@ struct InstallTest : LauncherTest {
     }
     // A game whose copy list holds the entries in order; those that are no
     // markers lie in the disc's DATA folder.
-    void writeDisc(const std::vector<std::pair<std::string, std::string>>& entries, std::vector<std::string> lines = {}) {
+    void writeDisc(const std::vector<std::pair<std::string, std::string>>& entries,
+                   std::vector<std::string> lines = {}) {
         lines.insert(lines.end(), {"DEFAULT_DIR=" + defaultDir, "COPYDIR=DATA\\"});
         for (size_t i = 0; i < entries.size(); ++i)
             lines.push_back("COPYFILE_00" + std::to_string(i) + "=" + entries[i].first);
         writeGame(lines);
         disc->makeFolder("DATA");
-        for (const auto& [name, bytes] : entries) if (name[0] != '\\') disc->writeFile("DATA\\" + name, bytes);
+        for (const auto& [name, bytes] : entries)
+            if (name[0] != '\\') disc->writeFile("DATA\\" + name, bytes);
     }
 
     // Runs the progress dialog into folder (below the disc unless a drive
@@ -89,8 +93,10 @@ struct InstallTest : LauncherTest {
         const size_t before = boxes.shown().size();
         EXPECT_EQ(runDialog(IDD_PROGRESS, progressDialogProc), result);
         ASSERT_EQ(boxes.shown().size(), before + 1);  // the runtime question follows a finished copy only
-        EXPECT_EQ(readable(boxes.shown().back()), readable(RecordedMessageBox{boxes.shown().back().owner, text, caption, flags}));
-        EXPECT_TRUE(boxes.shown().back().owner != nullptr && boxes.shown().back().owner != backdrop);  // the progress dialog
+        EXPECT_EQ(readable(boxes.shown().back()),
+                  readable(RecordedMessageBox{boxes.shown().back().owner, text, caption, flags}));
+        EXPECT_TRUE(boxes.shown().back().owner != nullptr &&
+                    boxes.shown().back().owner != backdrop);  // the progress dialog
     }
 
     std::string defaultDir = key.name();
@@ -113,8 +119,13 @@ TEST_F(InstallTest, FolderDialogTakesOnlyASafeFolderThatFitsAndEndsAtACancelledD
     // folder taken before: the Windows folder (once more when the browser lets
     // it through), a folder that would not fit, and a cancelled browse.
     const std::string taken = top + "ソ\\" + defaultDir;
-    const struct { std::string pick, folder; } cases[] = {{"C:\\", "C:\\" + defaultDir}, {top + "ソ", taken},
-        {"C:\\windows", taken}, {top + tooLong, taken}, {"", taken}};
+    const struct {
+        std::string pick, folder;
+    } cases[] = {{"C:\\", "C:\\" + defaultDir},
+                 {top + "ソ", taken},
+                 {"C:\\windows", taken},
+                 {top + tooLong, taken},
+                 {"", taken}};
     DialogDriver driver;
     driver.when(IDC_SPACE, [](HWND dialog) { DialogDriver::press(dialog, IDC_BROWSE); });
     for (const auto& c : cases) {
@@ -146,10 +157,11 @@ TEST_F(InstallTest, FolderDialogTakesOnlyASafeFolderThatFitsAndEndsAtACancelledD
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);  // as a keyboard accelerator might
             DialogDriver::press(dialog, IDC_BROWSE);
         });
-        if (fitsBelowRoot) driver.when(0x3741, [&](HWND browser) {
-            SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("C:\\"));
-            PostMessageA(browser, WM_COMMAND, IDOK, 0);
-        });
+        if (fitsBelowRoot)
+            driver.when(0x3741, [&](HWND browser) {
+                SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("C:\\"));
+                PostMessageA(browser, WM_COMMAND, IDOK, 0);
+            });
         driver.when(IDC_SPACE, [&](HWND dialog) {
             EXPECT_EQ(DialogDriver::text(dialog, IDC_INSTALL_FOLDER), fitsBelowRoot ? "C:\\" + refused : "") << refused;
             EXPECT_EQ(IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE, fitsBelowRoot);
@@ -169,12 +181,18 @@ TEST_F(InstallTest, FolderDialogTakesOnlyASafeFolderThatFitsAndEndsAtACancelledD
             EXPECT_EQ(DialogDriver::text(dialog, IDC_INSTALL_FOLDER), "");
             EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDOK)));
         };
-        driver.when(IDC_SPACE, [&](HWND dialog) { offersNothing(dialog); DialogDriver::press(dialog, IDC_BROWSE); });
+        driver.when(IDC_SPACE, [&](HWND dialog) {
+            offersNothing(dialog);
+            DialogDriver::press(dialog, IDC_BROWSE);
+        });
         driver.when(0x3741, [&](HWND browser) {
             SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>("C:\\Program Files"));
             PostMessageA(browser, WM_COMMAND, IDOK, 0);
         });
-        driver.when(IDC_SPACE, [&](HWND dialog) { offersNothing(dialog); DialogDriver::press(dialog, IDCANCEL); });
+        driver.when(IDC_SPACE, [&](HWND dialog) {
+            offersNothing(dialog);
+            DialogDriver::press(dialog, IDCANCEL);
+        });
         EXPECT_EQ(runDialog(IDD_FOLDER, folderDialogProc), 0);
     }
     // Cancel in the disc prompt ends the dialog before it is shown.
@@ -243,8 +261,14 @@ TEST_F(InstallTest, RuntimeIsOfferedWhenAskedForAndMissingAndRunsFromTheDisc) {
     // DXOPTION, the runtime's version, the answer (0: not asked), and the
     // questions so far. Only the version's low 16 bits count; an unreadable one
     // means no runtime.
-    const struct { const char *option, *version; int answer; size_t asked; } cases[] = {{"2", "4.02.00.0904", 0, 0},
-        {"1", "4.03.00.0904", 0, 0}, {"1", "7.02.00.0904", IDNO, 1}, {"1", "4.x.00.0904", IDYES, 2}};
+    const struct {
+        const char *option, *version;
+        int answer;
+        size_t asked;
+    } cases[] = {{"2", "4.02.00.0904", 0, 0},
+                 {"1", "4.03.00.0904", 0, 0},
+                 {"1", "7.02.00.0904", IDNO, 1},
+                 {"1", "4.x.00.0904", IDYES, 2}};
     for (const auto& c : cases) {
         // Through the platform's profile functions, which see their own writes at once.
         WritePrivateProfileStringA("InstallInfo", "DXOPTION", c.option, disc->setupFilePath().c_str());
@@ -265,12 +289,13 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeQuestion) {
     ASSERT_TRUE(SHGetSpecialFolderPathA(nullptr, programs, CSIDL_PROGRAMS, FALSE));
     const std::string group = key.name(), links = std::string(programs) + "\\" + group;
     madeFolders = {links};
-    writeDisc({{"GAME.EXE", "MZ"}, {"CHUNK.DAT", std::string(kCopyChunkSize, 'B')}, {"EMPTY.DAT", ""}, {"README.TXT", "new"}},
-              {"DXOPTION=1", "SHORTCATDIR_00=..\\" + group, "SHORTCATNAME_00=B", "SHORTCATFILE_00=B.EXE",
-               "SHORTCATDIR_01=" + group + "3", "SHORTCATNAME_01=" + std::string(200, 'N'), "SHORTCATFILE_01=C.EXE",
-               "SHORTCATDIR_02=" + group, "SHORTCATNAME_02=D", "SHORTCATFILE_02=D.EXE",
-               "SHORTCATDIR_03=" + group, "SHORTCATNAME_03=E", "SHORTCATFILE_03=BIN\\E.EXE", "SHORTCATICON_03=E.ICO",
-               "SHORTCATICONNUMBER_03=2", "SHORTCATDISCRIPT_03=始めます"});
+    writeDisc(
+        {{"GAME.EXE", "MZ"}, {"CHUNK.DAT", std::string(kCopyChunkSize, 'B')}, {"EMPTY.DAT", ""}, {"README.TXT", "new"}},
+        {"DXOPTION=1", "SHORTCATDIR_00=..\\" + group, "SHORTCATNAME_00=B", "SHORTCATFILE_00=B.EXE",
+         "SHORTCATDIR_01=" + group + "3", "SHORTCATNAME_01=" + std::string(200, 'N'), "SHORTCATFILE_01=C.EXE",
+         "SHORTCATDIR_02=" + group, "SHORTCATNAME_02=D", "SHORTCATFILE_02=D.EXE", "SHORTCATDIR_03=" + group,
+         "SHORTCATNAME_03=E", "SHORTCATFILE_03=BIN\\E.EXE", "SHORTCATICON_03=E.ICO", "SHORTCATICONNUMBER_03=2",
+         "SHORTCATDISCRIPT_03=始めます"});
     CopyFileA("Z:" PROBE_EXE_PATH, disc->path("DATA\\DXSETUP.EXE").c_str(), FALSE);
     SetEnvironmentVariableA("PROBE_OUT", disc->path("ran.txt").c_str());
     progress.clear();
@@ -283,14 +308,15 @@ TEST_F(InstallTest, CopyFinishesWithShortcutsAndTheRuntimeQuestion) {
     disc->makeFolder("Target");
     disc->writeFile("Target\\README.TXT", "an older readme, longer than the new one");
     copy("Target", 0, "DirectSoundをインストールしますか？", "確認", MB_YESNO | MB_ICONQUESTION);
-    EXPECT_EQ(progress, (std::vector<WPARAM>{2, 2 + kCopyChunkSize, 2 + kCopyChunkSize, 2 + kCopyChunkSize, 5 + kCopyChunkSize}));
+    EXPECT_EQ(progress,
+              (std::vector<WPARAM>{2, 2 + kCopyChunkSize, 2 + kCopyChunkSize, 2 + kCopyChunkSize, 5 + kCopyChunkSize}));
     EXPECT_FALSE(defaultButtonFollowedCount);
     EXPECT_EQ(readAll(target + "\\README.TXT"), "new");
     for (const std::string& skipped : {std::string(programs) + "\\..\\" + group, links + "3"})
         EXPECT_EQ(GetFileAttributesA(skipped.c_str()), INVALID_FILE_ATTRIBUTES) << skipped;
     // The working folder is the install folder, the icon file lies beside the target.
-    EXPECT_EQ(readable(readLink(links + "\\E.lnk")), readable(
-                         target + "\\BIN\\E.EXE|始めます|" + target + "|" + target + "\\BIN\\E.ICO,2"));
+    EXPECT_EQ(readable(readLink(links + "\\E.lnk")),
+              readable(target + "\\BIN\\E.EXE|始めます|" + target + "|" + target + "\\BIN\\E.ICO,2"));
     // No icon file, and no link before that the shell could tell an icon of: none of its own.
     EXPECT_EQ(readLink(links + "\\D.lnk"), target + "\\D.EXE||" + target + "|,0");
     // Without a Programs folder no shortcut is made: not from an empty one either.
@@ -357,7 +383,8 @@ TEST_F(InstallTest, CopyThatStopsSaysWhyAndWritesThroughNoLink) {
     // The small drive: 4 MB do not fit into 3; 3.5 MiB pass as 3 MB against 3,
     // and then fill the disk.
     writeDisc({{"BIG.DAT", mib + mib + mib + mib}});
-    copy(drive + "\\", -1, "インストール先の空き容量が足りません。\nインストールを中止します。\n 必要な容量 : 4 MB\n 現在の容量 : 3 MB",
+    copy(drive + "\\", -1,
+         "インストール先の空き容量が足りません。\nインストールを中止します。\n 必要な容量 : 4 MB\n 現在の容量 : 3 MB",
          "インストール", MB_OK);
     writeDisc({{"BIG.DAT", mib + mib + mib + mib.substr(0, 1 << 19)}});
     madeFolders.push_back(drive + "\\Game");

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <fstream>
 #include <regex>
 
@@ -7,15 +5,20 @@
 #include "tests/harness/desktopshell.h"
 #include "tests/launcherfixture.h"
 
+#include <gtest/gtest.h>
+
 namespace {
 
 // The run action's boxes, by a part of their text that tells them apart.
 const std::pair<const char*, const char*> kBoxes[] = {{"not installed", "正しく"}, {"full colour", "フルカラー"},
-    {"switch", "切り替えます"}, {"advice", "コントロール"}, {"no mode", "解像度"}, {"restart", "再起動"}};
+                                                      {"switch", "切り替えます"},  {"advice", "コントロール"},
+                                                      {"no mode", "解像度"},       {"restart", "再起動"}};
 const char kRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 // The faked display, restart and program path: what they answer, and a log of the boxes and calls that matter.
-struct Mode { DWORD depth, width, height; };  // depth 0: the mode cannot be read
+struct Mode {
+    DWORD depth, width, height;
+};  // depth 0: the mode cannot be read
 Mode current;
 std::vector<Mode> modes;
 LONG changeResult;
@@ -65,7 +68,10 @@ BOOL WINAPI createProcess(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTR
     calls.push_back("create " + std::string(application) + "|" + commandLine + "|" + (folder ? folder : "-"));
     return FALSE;
 }
-template <class F> void* fake(F function) { return reinterpret_cast<void*>(function); }
+template <class F>
+void* fake(F function) {
+    return reinterpret_cast<void*>(function);
+}
 
 using LaunchTest = LauncherTest;
 using Log = std::vector<std::string>;
@@ -77,11 +83,13 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
                                    {"user32.dll", "ExitWindowsEx", fake(exitWindows)},
                                    {"user32.dll", "EndDialog", fake(endDialog)}};
     const FakeDesktopShell noShell(kDesktopShellSteps[0]);  // the game is started from here, for real
-    boxes.onShow([this](size_t number) {  // which box; "?" for a question
+    boxes.onShow([this](size_t number) {                    // which box; "?" for a question
         const RecordedMessageBox box = boxes.shown()[number];
         for (const auto& [name, part] : kBoxes)
             if (box.text.find(part) != std::string::npos && box.owner == backdrop && box.caption == "SETUP")
-                calls.push_back(name + std::string(box.flags == MB_YESNO ? "?" : box.flags == MB_OK ? "" : " (other buttons)"));
+                calls.push_back(name + std::string(box.flags == MB_YESNO ? "?"
+                                                   : box.flags == MB_OK  ? ""
+                                                                         : " (other buttons)"));
     });
     // A fresh Wine prefix has no RunOnce key, and the program only opens it.
     ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kRunOnce, "VantorelleSetup", REG_SZ, "", 1), ERROR_SUCCESS);
@@ -89,7 +97,8 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
     copyText(programState.registrySubKey, key.subKey().c_str());
     const std::string folder = install("My Games"), game = folder + "\\GAME.EXE", report = disc->path("probe.txt");
     // The decoy lies where a command line with blanks and no program name is tried first.
-    for (const std::string& to : {game, disc->path("My.exe")}) ASSERT_TRUE(CopyFileA("Z:" PROBE_EXE_PATH, to.c_str(), FALSE));
+    for (const std::string& to : {game, disc->path("My.exe")})
+        ASSERT_TRUE(CopyFileA("Z:" PROBE_EXE_PATH, to.c_str(), FALSE));
     SetEnvironmentVariableA("PROBE_OUT", report.c_str());
     // Presses the run button at this depth, with the display's list of modes at 1280 x 1024.
     const auto press = [&](DWORD depth, std::vector<Mode> list = {{24, 1024, 768}}, LONG result = 0) {
@@ -101,14 +110,21 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
     // The depth table (0 first, while no mode was captured), then the record at the press, judged as the launcher
     // judged it at its start: gone after the launcher started (read as NoData), too long to read, a link to the
     // installed folder, a folder without the first listed file; a game path of 259 bytes (with "\GAME.EXE").
-    const std::string longFolder = install(std::string(249 - disc->folder().size(), 'F')), linked = disc->path("Linked");
+    const std::string longFolder = install(std::string(249 - disc->folder().size(), 'F')),
+                      linked = disc->path("Linked");
     const UnixLink link(linked, folder);
     boxes.answer({IDNO, IDOK, IDNO});  // no to the switch at 0 and 15 bits
-    for (const auto& [value, depth, log] : std::vector<std::tuple<std::string, DWORD, Log>>{
-             {folder, 0, {"switch?", "advice"}}, {folder, 15, {"switch?", "advice"}}, {folder, 16, {"full colour", "end 0"}},
-             {folder, 24, {"end 0"}}, {folder, 32, {"end 0"}}, {"NoData", 32, {"not installed"}},
-             {std::string(kPathSize, 'x'), 32, {"not installed"}}, {linked, 32, {"not installed"}},
-             {disc->folder(), 32, {"not installed"}}, {longFolder, 32, {"end 0"}}}) {
+    for (const auto& [value, depth, log] :
+         std::vector<std::tuple<std::string, DWORD, Log>>{{folder, 0, {"switch?", "advice"}},
+                                                          {folder, 15, {"switch?", "advice"}},
+                                                          {folder, 16, {"full colour", "end 0"}},
+                                                          {folder, 24, {"end 0"}},
+                                                          {folder, 32, {"end 0"}},
+                                                          {"NoData", 32, {"not installed"}},
+                                                          {std::string(kPathSize, 'x'), 32, {"not installed"}},
+                                                          {linked, 32, {"not installed"}},
+                                                          {disc->folder(), 32, {"not installed"}},
+                                                          {longFolder, 32, {"end 0"}}}) {
         record(value);
         EXPECT_EQ(press(depth), log) << depth << " " << value.size();
     }
@@ -123,18 +139,21 @@ TEST_F(LaunchTest, RunActionChecksTheDepthThenStartsTheGameOrSwitchesTheDisplay)
     EXPECT_EQ(press(8, {{24, 800, 600}, {32, 1280, 1024}}), (Log{"switch?", "800x600x24"}));
     EXPECT_EQ(press(8, {{32, 640, 480}, {32, 1024, 768}, {16, 1280, 1024}}), (Log{"switch?", "1024x768x32"}));
     EXPECT_EQ(press(8, {{16, 640, 480}, {16, 1024, 768}, {8, 1024, 768}}), (Log{"switch?", "1024x768x16"}));
-    EXPECT_EQ(press(8, {{24, 639, 480}, {24, 640, 479}, {15, 800, 600}, {24, 1600, 1200}}), (Log{"switch?", "no mode"}));
+    EXPECT_EQ(press(8, {{24, 639, 480}, {24, 640, 479}, {15, 800, 600}, {24, 1600, 1200}}),
+              (Log{"switch?", "no mode"}));
     EXPECT_EQ(press(8, {{24, 1024, 768}, {24, 1280, 720}}), (Log{"switch?", "1280x720x24"}));  // wider
     // Taller later, and the change refused: nothing is said.
     EXPECT_EQ(press(8, {{24, 1280, 720}, {24, 1024, 768}}, DISP_CHANGE_BADMODE), (Log{"switch?", "1024x768x24"}));
     boxes.answer({IDYES, IDNO});
     EXPECT_EQ(press(8, {{24, 1024, 768}}, DISP_CHANGE_RESTART), (Log{"switch?", "1024x768x24", "restart?"}));
     const ImportPatch path("kernel32.dll", "GetModuleFileNameA", fake(modulePath));
-    for (const auto& [program, runOnce] : {std::pair<const char*, const char*>{"C:\\GAMES\\SETUP.EXE", "C:\\GAMES\\SETUP.EXE"},
-                                            {"C:\\My Games\\SETUP.EXE", "\"C:\\My Games\\SETUP.EXE\""}}) {
+    for (const auto& [program, runOnce] :
+         {std::pair<const char*, const char*>{"C:\\GAMES\\SETUP.EXE", "C:\\GAMES\\SETUP.EXE"},
+          {"C:\\My Games\\SETUP.EXE", "\"C:\\My Games\\SETUP.EXE\""}}) {
         programPath = program;
         EXPECT_EQ(press(8, {{24, 1024, 768}}, DISP_CHANGE_RESTART),
-                  (Log{"switch?", "1024x768x24", "restart?", "SeShutdownPrivilege on", "exit 2 0, run once " + std::string(runOnce)}));
+                  (Log{"switch?", "1024x768x24", "restart?", "SeShutdownPrivilege on",
+                       "exit 2 0, run once " + std::string(runOnce)}));
     }
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunOnce, "VantorelleSetup");
     ImportPatch alloc("kernel32.dll", "GlobalAlloc", fake(noMemory));

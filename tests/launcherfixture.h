@@ -4,8 +4,6 @@
 // process): white, titled "SETUP". Earlier tests' backdrops stay behind it.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include "app/backdrop.h"
 #include "app/launcher.h"
 #include "res/resource.h"
@@ -13,6 +11,8 @@
 #include "tests/harness/dialogs.h"
 #include "tests/harness/fixtures.h"
 #include "tests/harness/messagebox.h"
+
+#include <gtest/gtest.h>
 
 struct LauncherTest : ::testing::Test {
     void SetUp() override {

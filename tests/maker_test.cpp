@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <shlobj.h>
 
 #include <algorithm>
@@ -13,6 +11,8 @@
 #include "tests/launcherfixture.h"
 #include "uninstall/uninstall.h"
 
+#include <gtest/gtest.h>
+
 namespace {
 
 // A game tree: paths below the game folder, folders ending in "\", with the bytes of each file.
@@ -20,9 +20,18 @@ using Tree = std::map<std::wstring, std::string>;
 
 // Nested and empty folders, names in two folders (one in a folder without
 // subfolders), an empty file, and double-byte names whose second byte is 0x5C.
-const Tree kGame = {{L"GAME.EXE", "MZ game"}, {L"README.TXT", "top"}, {L"DOCS\\", ""}, {L"DOCS\\README.TXT", "docs"},
-                    {L"DOCS\\EMPTY.DAT", ""}, {L"DOCS\\ソ\\", ""}, {L"DOCS\\ソ\\表.TXT", "so"}, {L"EMPTY\\", ""},
-                    {L"EMPTY\\SUB\\", ""}, {L"BGM\\", ""}, {L"BGM\\TRACK01.WAV", "one"}, {L"BGM\\LOOP\\", ""},
+const Tree kGame = {{L"GAME.EXE", "MZ game"},
+                    {L"README.TXT", "top"},
+                    {L"DOCS\\", ""},
+                    {L"DOCS\\README.TXT", "docs"},
+                    {L"DOCS\\EMPTY.DAT", ""},
+                    {L"DOCS\\ソ\\", ""},
+                    {L"DOCS\\ソ\\表.TXT", "so"},
+                    {L"EMPTY\\", ""},
+                    {L"EMPTY\\SUB\\", ""},
+                    {L"BGM\\", ""},
+                    {L"BGM\\TRACK01.WAV", "one"},
+                    {L"BGM\\LOOP\\", ""},
                     {L"BGM\\LOOP\\TRACK01.WAV", "loop"}};
 
 // A game of real size: 2,000 small files in 40 folders three deep (4, 12 and
@@ -67,7 +76,8 @@ void makeTree(const std::wstring& root, const Tree& tree) {
         }
         HANDLE file = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
         DWORD written = 0;
-        EXPECT_TRUE(file != INVALID_HANDLE_VALUE && WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr));
+        EXPECT_TRUE(file != INVALID_HANDLE_VALUE &&
+                    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr));
         CloseHandle(file);
     }
 }
@@ -110,14 +120,15 @@ void removeTree(const std::wstring& root) {
 
 struct Made {
     DWORD exitCode;
-    std::set<std::string> findings;  // "error name-code-page", ..., from the JSON report
+    std::set<std::string> findings;   // "error name-code-page", ..., from the JSON report
     std::set<std::string> errorKeys;  // "name-code-page LOGS\☃", ..., in UTF-8 as the JSON has them unescaped
     std::string json;
 };
 
 std::string utf8(const std::wstring& text) {
     std::string bytes(text.size() * 3, '\0');
-    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), int(bytes.size()), nullptr, nullptr));
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(), int(bytes.size()),
+                                     nullptr, nullptr));
     return bytes;
 }
 
@@ -144,11 +155,13 @@ Made runMaker(const std::wstring& arguments) {
     made.json = readFileW(out);
     const std::string& json = made.json;
     DeleteFileW(out.c_str());
-    const std::regex finding("\"severity\": \"(\\w+)\", \"check\": \"([a-z0-9-]+)\", \"key\": \"((?:[^\"\\\\]|\\\\.)*)\"");
+    const std::regex finding(
+        "\"severity\": \"(\\w+)\", \"check\": \"([a-z0-9-]+)\", \"key\": \"((?:[^\"\\\\]|\\\\.)*)\"");
     for (std::sregex_iterator it(json.begin(), json.end(), finding), end; it != end; ++it) {
         made.findings.insert((*it)[1].str() + " " + (*it)[2].str());
         if ((*it)[1].str() == "error")
-            made.errorKeys.insert((*it)[2].str() + " " + std::regex_replace((*it)[3].str(), std::regex("\\\\(.)"), "$1"));
+            made.errorKeys.insert((*it)[2].str() + " " +
+                                  std::regex_replace((*it)[3].str(), std::regex("\\\\(.)"), "$1"));
     }
     return made;
 }
@@ -156,7 +169,8 @@ Made runMaker(const std::wstring& arguments) {
 // The names of the JSON report's iso-name summary, and its problem text.
 std::pair<size_t, std::string> isoNameSummary(const std::string& json) {
     std::smatch summary;
-    const std::regex finding("\"check\": \"iso-name\", \"key\": \"[^\"]*\", \"problem\": (\"[^\"]*\"), \"names\": \\[([^\\]]*)\\]");
+    const std::regex finding(
+        "\"check\": \"iso-name\", \"key\": \"[^\"]*\", \"problem\": (\"[^\"]*\"), \"names\": \\[([^\\]]*)\\]");
     if (!std::regex_search(json, summary, finding)) return {0, ""};
     const std::string names = summary[2].str();
     return {static_cast<size_t>(std::count(names.begin(), names.end(), '"') / 2), summary[1].str()};
@@ -176,30 +190,79 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
     // link: the game folder holds PRIVATE, a link to a folder elsewhere, which must stay off the disc.
     // errorKeys: where given, every error's check and key exactly, the name as the game folder has it.
     const std::string gameWithIcons = readFileW(L"Z:" SHIPPED_PROGRAM_DIR L"\\disc\\DATA\\GAME.EXE");
-    const struct { Tree extra; DWORD exitCode; std::set<std::string> findings; size_t extraFiles, isoNames;
-                   const wchar_t* options = L""; std::set<std::wstring> errorKeys = {};
-                   const wchar_t* exe = L"GAME.EXE"; const wchar_t* icon = L"SETUP.EXE";
-                   bool link = false; } cases[] = {
+    const struct {
+        Tree extra;
+        DWORD exitCode;
+        std::set<std::string> findings;
+        size_t extraFiles, isoNames;
+        const wchar_t* options = L"";
+        std::set<std::wstring> errorKeys = {};
+        const wchar_t* exe = L"GAME.EXE";
+        const wchar_t* icon = L"SETUP.EXE";
+        bool link = false;
+    } cases[] = {
         {{}, 0, {"note iso-name", "warning unsigned"}, 0, 1},
         // Names that best-fit would show as Cafe.txt, a\b.txt and ??: the real ones are told.
-        {{{L"説明書\\", ""}, {L"説明書\\Café.txt", "x"}, {L"a¥b.txt", "x"},
-          {L"🎮.txt", "x"}, {L"LOGS\\", ""}, {L"LOGS\\\u2603\\", ""}, {L"LOGS\\\u2603\\IN.TXT", "x"}}, 1,
-         {"error name-code-page", "note iso-name", "warning unsigned"}, 0, 1, L"",
-         {L"name-code-page 説明書\\Café.txt", L"name-code-page a¥b.txt",
-          L"name-code-page 🎮.txt", L"name-code-page LOGS\\\u2603"}},
-        {{{overLong.substr(0, 91), ""}, {overLong, "x"}}, 1, {"error path-too-long", "note iso-name", "warning unsigned"}, 0, 1, L"",
+        {{{L"説明書\\", ""},
+          {L"説明書\\Café.txt", "x"},
+          {L"a¥b.txt", "x"},
+          {L"🎮.txt", "x"},
+          {L"LOGS\\", ""},
+          {L"LOGS\\\u2603\\", ""},
+          {L"LOGS\\\u2603\\IN.TXT", "x"}},
+         1,
+         {"error name-code-page", "note iso-name", "warning unsigned"},
+         0,
+         1,
+         L"",
+         {L"name-code-page 説明書\\Café.txt", L"name-code-page a¥b.txt", L"name-code-page 🎮.txt",
+          L"name-code-page LOGS\\\u2603"}},
+        {{{overLong.substr(0, 91), ""}, {overLong, "x"}},
+         1,
+         {"error path-too-long", "note iso-name", "warning unsigned"},
+         0,
+         1,
+         L"",
          {L"path-too-long " + overLong}},
-        {{{deep.substr(0, 41), ""}, {deep.substr(0, 82), ""}, {deep.substr(0, 123), ""}, {deep.substr(0, 164), ""},
-          {deep, ""}, {deep + L"X.DAT", "x"}}, 1, {"error target-too-long", "note iso-name", "warning unsigned"}, 1, 1},
+        {{{deep.substr(0, 41), ""},
+          {deep.substr(0, 82), ""},
+          {deep.substr(0, 123), ""},
+          {deep.substr(0, 164), ""},
+          {deep, ""},
+          {deep + L"X.DAT", "x"}},
+         1,
+         {"error target-too-long", "note iso-name", "warning unsigned"},
+         1,
+         1},
         {largeGame(), 0, {"note iso-name", "warning unsigned"}, 2000, 41},
-        {{}, 1, {"error not-a-file", "note iso-name", "warning unsigned"}, 0, 1, L"--left-out DOCS\\GONE.TXT ",
+        {{},
+         1,
+         {"error not-a-file", "note iso-name", "warning unsigned"},
+         0,
+         1,
+         L"--left-out DOCS\\GONE.TXT ",
          {L"not-a-file DOCS\\GONE.TXT"}},
         // The drive's icon is the game's own where its program has one.
-        {{{L"BIN\\", ""}, {L"BIN\\PLAY.EXE", gameWithIcons}}, 0, {"note iso-name", "warning unsigned"}, 1, 1, L"", {},
-         L"BIN\\PLAY.EXE", L"DATA\\PLAY.EXE"},
+        {{{L"BIN\\", ""}, {L"BIN\\PLAY.EXE", gameWithIcons}},
+         0,
+         {"note iso-name", "warning unsigned"},
+         1,
+         1,
+         L"",
+         {},
+         L"BIN\\PLAY.EXE",
+         L"DATA\\PLAY.EXE"},
         {{}, 0, {"note iso-name", "warning unsigned"}, 0, 1, L"--no-autorun ", {}, L"GAME.EXE", nullptr},
-        {{}, 1, {"error link", "note iso-name", "warning unsigned"}, 0, 1, L"", {L"link PRIVATE"}, L"GAME.EXE",
-         L"SETUP.EXE", true},
+        {{},
+         1,
+         {"error link", "note iso-name", "warning unsigned"},
+         0,
+         1,
+         L"",
+         {L"link PRIVATE"},
+         L"GAME.EXE",
+         L"SETUP.EXE",
+         true},
     };
     const std::wstring elsewhere = tempFolder(L"private");
     makeTree(elsewhere, {{L"SECRET.TXT", "private"}});
@@ -209,9 +272,11 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
         tree.insert(c.extra.begin(), c.extra.end());
         makeTree(game, tree);
         std::optional<UnixLink> link;
-        if (c.link) link.emplace(std::string(game.begin(), game.end()) + "\\PRIVATE", std::string(elsewhere.begin(), elsewhere.end()));
-        const Made made = runMaker(c.options + (L"--name ゲーム --exe " + std::wstring(c.exe) + L" --dir " + dir + L" \"" +
-                                                game + L"\" \"" + disc + L"\""));
+        if (c.link)
+            link.emplace(std::string(game.begin(), game.end()) + "\\PRIVATE",
+                         std::string(elsewhere.begin(), elsewhere.end()));
+        const Made made = runMaker(c.options + (L"--name ゲーム --exe " + std::wstring(c.exe) + L" --dir " + dir +
+                                                L" \"" + game + L"\" \"" + disc + L"\""));
         EXPECT_EQ(made.exitCode, c.exitCode) << c.extra.size();
         EXPECT_EQ(made.findings, c.findings) << c.extra.size();
         std::set<std::string> errorKeys;
@@ -236,14 +301,17 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
         EXPECT_EQ(files, 0u) << "more or fewer files on the disc than in the game";
         EXPECT_EQ(onDisc.count(L"SETUP.EXE") + onDisc.count(L"DSETUP.dll") + onDisc.count(L"SETUP.INI"), 3u);
         // AUTORUN.INF in UTF-16 LE with its byte-order mark: SETUP.EXE, the icon, the game's name as the label.
-        const std::wstring autorun = c.icon == nullptr ? L"-" : std::wstring(L"\xFEFF[autorun]\r\nopen=SETUP.EXE\r\nicon=") +
-                                                                    c.icon + L"\r\nlabel=ゲーム\r\n";
-        EXPECT_EQ(onDisc.count(L"AUTORUN.INF") ? onDisc.at(L"AUTORUN.INF") : "-",
-                  c.icon == nullptr ? "-" : std::string(reinterpret_cast<const char*>(autorun.data()), autorun.size() * 2));
+        const std::wstring autorun = c.icon == nullptr ? L"-"
+                                                       : std::wstring(L"\xFEFF[autorun]\r\nopen=SETUP.EXE\r\nicon=") +
+                                                             c.icon + L"\r\nlabel=ゲーム\r\n";
+        EXPECT_EQ(
+            onDisc.count(L"AUTORUN.INF") ? onDisc.at(L"AUTORUN.INF") : "-",
+            c.icon == nullptr ? "-" : std::string(reinterpret_cast<const char*>(autorun.data()), autorun.size() * 2));
         // The link is named, and where it leads.
         if (c.link) {
-            EXPECT_TRUE(std::regex_search(made.json, std::regex("\"key\": \"PRIVATE\", \"problem\": \"[^\"]*cdsetup-mk-" +
-                                                                std::to_string(GetCurrentProcessId()) + "-private")))
+            EXPECT_TRUE(
+                std::regex_search(made.json, std::regex("\"key\": \"PRIVATE\", \"problem\": \"[^\"]*cdsetup-mk-" +
+                                                        std::to_string(GetCurrentProcessId()) + "-private")))
                 << made.json;
         }
         link.reset();
@@ -254,13 +322,20 @@ TEST(MakerTest, EachGameTreeGivesADiscThatTheCheckerPassesOrTheReasonWhyNot) {
 }
 
 TEST(MakerTest, BadArgumentsWriteNothing) {
-    const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc"), quoted = L" \"" + game + L"\" \"" + disc + L"\"";
+    const std::wstring game = tempFolder(L"game"), disc = tempFolder(L"disc"),
+                       quoted = L" \"" + game + L"\" \"" + disc + L"\"";
     makeTree(game, kGame);
     // holding: a file in the disc folder before; arguments: before the two folders.
-    const struct { bool holding; const wchar_t* arguments; } cases[] = {
-        {true, L"--name Game --exe GAME.EXE"}, {false, L"--name Game"}, {false, L"--name Game --exe GAME.EXE --strict"},
-        {false, L"--name Game --exe MISSING.EXE"}, {false, L"--name Game --exe GAME.EXE --dir .."},
-        {false, L"--name Game --exe GAME.EXE --shortcut X=NONE.EXE"}, {false, L"--name Game --exe GAME.EXE --reg Microsoft"}};
+    const struct {
+        bool holding;
+        const wchar_t* arguments;
+    } cases[] = {{true, L"--name Game --exe GAME.EXE"},
+                 {false, L"--name Game"},
+                 {false, L"--name Game --exe GAME.EXE --strict"},
+                 {false, L"--name Game --exe MISSING.EXE"},
+                 {false, L"--name Game --exe GAME.EXE --dir .."},
+                 {false, L"--name Game --exe GAME.EXE --shortcut X=NONE.EXE"},
+                 {false, L"--name Game --exe GAME.EXE --reg Microsoft"}};
     for (const auto& c : cases) {
         if (c.holding) makeTree(disc, {{L"OTHER.TXT", "other"}});
         EXPECT_EQ(runMaker(c.arguments + quoted).exitCode, 2u) << c.arguments;
@@ -297,8 +372,8 @@ TEST_F(MakerInstallTest, InstallsTheGameTreeExactlyAndUninstallRemovesAllOfIt) {
     const std::string discFolder = disc->folder();
     const std::wstring name(key.name().begin(), key.name().end()), folder(discFolder.begin(), discFolder.end());
     DWORD start = GetTickCount();
-    const Made made = runMaker(L"--name Game --exe GAME.EXE --reg " + name + L" --dir " + name + L" --shortcut-folder " +
-                               name + L" \"" + game + L"\" \"" + folder + L"\"");
+    const Made made = runMaker(L"--name Game --exe GAME.EXE --reg " + name + L" --dir " + name +
+                               L" --shortcut-folder " + name + L" \"" + game + L"\" \"" + folder + L"\"");
     ASSERT_EQ(made.exitCode, 0u);
     RecordProperty("make_ms", static_cast<int>(GetTickCount() - start));
     // The program reads the description file named after its faked path.

@@ -1,5 +1,3 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
 
 #include "setupdata/installrecord.h"
@@ -7,6 +5,8 @@
 #include "setupdata/setupfile.h"
 #include "tests/harness/fixtures.h"
 #include "tests/harness/messagebox.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -26,11 +26,14 @@ struct SetupFileTest : ::testing::Test {
     Visits walk(const std::vector<std::string>& lines, const char* target) {
         write(lines);
         Visits visits;
-        walkCopyListFrom("Q:\\", target, [](const CopyEntry& e, void* v) {
-            const auto path = [](const char* p) { return std::string(" ") + (p != nullptr ? p : "-"); };
-            static_cast<Visits*>(v)->push_back("fsr"[int(e.kind)] + path(e.sourcePath) + path(e.targetPath));
-            return true;
-        }, &visits);
+        walkCopyListFrom(
+            "Q:\\", target,
+            [](const CopyEntry& e, void* v) {
+                const auto path = [](const char* p) { return std::string(" ") + (p != nullptr ? p : "-"); };
+                static_cast<Visits*>(v)->push_back("fsr"[int(e.kind)] + path(e.sourcePath) + path(e.targetPath));
+                return true;
+            },
+            &visits);
         return visits;
     }
     std::unique_ptr<TempDisc> disc;
@@ -41,14 +44,16 @@ TEST_F(SetupFileTest, ListWalksComposePathsWithholdWhatDoesNotFitOrReachesOutsid
     // Markers make and close subfolders beside each other; an empty entry is
     // skipped; the literal sentinel ends the list like a missing key.
     EXPECT_EQ(walk({"COPYDIR=DATA\\", "COPYFILE_000=A", "COPYFILE_001=\\B", "COPYFILE_002=", "COPYFILE_003=音\\A",
-                    "COPYFILE_004=\\V", "COPYFILE_005=\\", "COPYFILE_006=\\", "COPYFILE_007=NoData"}, "C:\\T"),
+                    "COPYFILE_004=\\V", "COPYFILE_005=\\", "COPYFILE_006=\\", "COPYFILE_007=NoData"},
+                   "C:\\T"),
               (Visits{"f Q:\\DATA\\A C:\\T\\A", "s - C:\\T\\B", "f Q:\\DATA\\音\\A C:\\T\\B\\音\\A", "s - C:\\T\\V",
                       "r - C:\\T\\V", "r - C:\\T"}));
     // Entries reaching outside have no paths, markers that do not fit no
     // target, nor have the entries up to the next reset; a gap ends the list.
     EXPECT_EQ(walk({"COPYFILE_000=..\\E", "COPYFILE_001=\\..\\O", "COPYFILE_002=I", "COPYFILE_003=\\",
                     "COPYFILE_004=C:\\E", "COPYFILE_005=\\" + n254 + "N", "COPYFILE_006=I", "COPYFILE_007=\\",
-                    "COPYFILE_008=" + n254 + "N", "COPYFILE_009=" + n254, "COPYFILE_011=Z"}, "C:\\T"),
+                    "COPYFILE_008=" + n254 + "N", "COPYFILE_009=" + n254, "COPYFILE_011=Z"},
+                   "C:\\T"),
               (Visits{"f - -", "s - -", "f Q:\\I -", "r - -", "f - -", "s - -", "f Q:\\I -", "r - -",
                       "f Q:\\" + n254 + "N -", "f Q:\\" + n254 + " C:\\T\\" + n254}));
     // COPYDIR goes in front as it stands; a walk without a target composes
@@ -82,10 +87,12 @@ TEST_F(SetupFileTest, ListWalksComposePathsWithholdWhatDoesNotFitOrReachesOutsid
         walkShortcutList([](const ShortcutEntry&, void* n) { return ++*static_cast<unsigned*>(n) != 0; }, &count);
         return count;
     };
-    EXPECT_EQ(groups({"SHORTCATDIR_00=A", "SHORTCATNAME_00=B", "SHORTCATDIR_01=A", "SHORTCATNAME_01=B",
-                      "SHORTCATFILE_01=C"}), 0u);
+    EXPECT_EQ(
+        groups({"SHORTCATDIR_00=A", "SHORTCATNAME_00=B", "SHORTCATDIR_01=A", "SHORTCATNAME_01=B", "SHORTCATFILE_01=C"}),
+        0u);
     EXPECT_EQ(groups({"SHORTCATDIR_00=A", "SHORTCATNAME_00=B", "SHORTCATFILE_00=C", "SHORTCATNAME_01=B",
-                      "SHORTCATFILE_01=C"}), 1u);
+                      "SHORTCATFILE_01=C"}),
+              1u);
 }
 
 using InstallRecordTest = SetupFileTest;
@@ -102,9 +109,14 @@ LONG WINAPI refuseDeletion(HKEY key, LPCSTR name) {
 TEST_F(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndStopsADeletionThatFails) {
     // REG_NAME missing, empty, too long or a shared key: nothing directly below the user's root is touched, nor
     // the key formed before, nor the shared one. The longest accepted name just fits below Software.
-    const struct { std::string regName; bool accepted; } cases[] = {{"NoData", false}, {"", false},
-        {std::string(kMaxRegName + 1, 'R'), false}, {"Microsoft\\Windows\\CurrentVersion\\Run", false},
-        {std::string(kMaxRegName, 'R'), true}};
+    const struct {
+        std::string regName;
+        bool accepted;
+    } cases[] = {{"NoData", false},
+                 {"", false},
+                 {std::string(kMaxRegName + 1, 'R'), false},
+                 {"Microsoft\\Windows\\CurrentVersion\\Run", false},
+                 {std::string(kMaxRegName, 'R'), true}};
     for (const auto& c : cases) {
         write({"REG_NAME=" + c.regName});
         copyText(programState.registrySubKey, "Software\\Formed before");
@@ -114,7 +126,7 @@ TEST_F(InstallRecordTest, NeedsAUsableRegNameReadsOnlyTerminatedValuesAndStopsAD
     RegSetKeyValueA(HKEY_CURRENT_USER, nullptr, "CDSetupTestMarker", REG_SZ, "x", 2);
     writeInstallRecord("C:\\Games");
     deleteInstallRecord();
-    EXPECT_NE(RegDeleteValueA(HKEY_CURRENT_USER, "InstallFolder"), ERROR_SUCCESS);     // never written there
+    EXPECT_NE(RegDeleteValueA(HKEY_CURRENT_USER, "InstallFolder"), ERROR_SUCCESS);      // never written there
     EXPECT_EQ(RegDeleteValueA(HKEY_CURRENT_USER, "CDSetupTestMarker"), ERROR_SUCCESS);  // nor deleted
 
     TempRegistryKey key;
@@ -154,16 +166,19 @@ UINT WINAPI fakeDriveType(LPCSTR) { return driveType; }
 TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
     constexpr DWORD kBrowse = kBrowseRefusedAttributes, kInstalled = kInstalledRefusedAttributes;
     TempDisc disc;
-    for (const char* name : {"Games", "W", "W\\Game", "W2", "Games\\W", "ア", "ヂ", "管理ツール", "管理ツール\\Game"}) disc.makeFolder(name);
+    for (const char* name : {"Games", "W", "W\\Game", "W2", "Games\\W", "ア", "ヂ", "管理ツール", "管理ツール\\Game"})
+        disc.makeFolder(name);
     const std::string games = disc.path("Games");
     for (const char* path : {"", "C:", "1:\\Games", "\\\\server\\share\\Games", "Games", "ゲ:\\Games", "CC:\\Games"})
         EXPECT_FALSE(isSafeFolder(path, kBrowse)) << readable(path);
     // Nothing that begins like the Windows directory, whatever the ASCII case;
     // double-byte characters compare exactly: ア (83 41) is not ヂ (83 61).
     // Nothing named like the Administrative Tools, but what lies below it.
-    const struct { const char *windows, *path; bool safe; } cases[] = {{"W", "w", false}, {"W", "W2", false},
-        {"W", "Games\\W", true}, {"ア", "ア", false}, {"ア", "ヂ", true}, {"W", "管理ツール", false},
-        {"W", "管理ツール\\Game", true}};
+    const struct {
+        const char *windows, *path;
+        bool safe;
+    } cases[] = {{"W", "w", false},  {"W", "W2", false},         {"W", "Games\\W", true},        {"ア", "ア", false},
+                 {"ア", "ヂ", true}, {"W", "管理ツール", false}, {"W", "管理ツール\\Game", true}};
     {
         ImportPatch fake("kernel32.dll", "GetWindowsDirectoryA", reinterpret_cast<void*>(fakeWindowsDirectory));
         for (const auto& c : cases) {
@@ -180,7 +195,8 @@ TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
     }
     {
         ImportPatch fake("kernel32.dll", "GetDriveTypeA", reinterpret_cast<void*>(fakeDriveType));
-        for (driveType = DRIVE_UNKNOWN; driveType <= DRIVE_RAMDISK; ++driveType)  // removable, remote, CD-ROM, RAM refused
+        for (driveType = DRIVE_UNKNOWN; driveType <= DRIVE_RAMDISK;
+             ++driveType)  // removable, remote, CD-ROM, RAM refused
             EXPECT_EQ(isSafeFolder(games.c_str(), kBrowse), driveType <= DRIVE_NO_ROOT_DIR || driveType == DRIVE_FIXED)
                 << driveType;
     }
@@ -190,15 +206,23 @@ TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
         const std::string link = disc.path("L");
         const UnixLink planted(link, games);
         EXPECT_FALSE(isSafeFolder(link.c_str(), kBrowse) || isSafeFolder((link + "\\W").c_str(), kInstalled));
-        const struct { std::string path; bool follows; } rows[] = {{link + "\\New", false}, {link, false},
-            {games + "\\W\\New\\Newer", true}, {disc.path("ヂ\\New"), true}, {"C:\\", true}};
+        const struct {
+            std::string path;
+            bool follows;
+        } rows[] = {{link + "\\New", false},
+                    {link, false},
+                    {games + "\\W\\New\\Newer", true},
+                    {disc.path("ヂ\\New"), true},
+                    {"C:\\", true}};
         for (const auto& row : rows) EXPECT_EQ(followsNoLink(row.path.c_str()), row.follows) << readable(row.path);
         // Below a folder that passed, its own levels are not read again.
-        EXPECT_TRUE(followsNoLinkBelow(link.c_str(), (link + "\\W").c_str()) && !followsNoLinkBelow(games.c_str(), link.c_str()));
+        EXPECT_TRUE(followsNoLinkBelow(link.c_str(), (link + "\\W").c_str()) &&
+                    !followsNoLinkBelow(games.c_str(), link.c_str()));
         ImportPatch fake("kernel32.dll", "GetFileAttributesA", reinterpret_cast<void*>(unreadable));
         for (DWORD error : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {
             attributeError = error;
-            EXPECT_EQ(followsNoLink(games.c_str()), error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) << error;
+            EXPECT_EQ(followsNoLink(games.c_str()), error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                << error;
         }
     }
     // Hidden and system are refused by both masks, read-only (faked: Wine
@@ -214,23 +238,53 @@ TEST(SafeFolderTest, EachStepOfTheRuleAndThePathHelpers) {
     for (const char* inside : {"BIN\\GAME.EXE", "\\BGM", "..GAME", "GAME..", "a.b\\.\\c", "表\\..x", "ソ..", "",
                                "CONSOLE.DAT", "NULL", "COM10"})
         EXPECT_TRUE(staysInsideFolder(inside)) << readable(inside);
-    for (const char* outside : {"..", "\\..\\X", "BIN/../../X", "BIN\\...\\X", "BIN\\.. \\X", "C:X", "表\\..",
-                                "NUL", "\\SE\\con.dat", "LPT1.TXT", "aux . wav", "COM9", "BIN/PRN"})
+    for (const char* outside : {"..", "\\..\\X", "BIN/../../X", "BIN\\...\\X", "BIN\\.. \\X", "C:X", "表\\..", "NUL",
+                                "\\SE\\con.dat", "LPT1.TXT", "aux . wav", "COM9", "BIN/PRN"})
         EXPECT_FALSE(staysInsideFolder(outside)) << readable(outside);
 
     // One level of a path (DEFAULT_DIR, SHORTCATNAME), and a path of such levels
     // (SHORTCATDIR). ソ and 表 end in 0x5C, which is no separator.
-    struct NameRow { const char* text; bool plain; bool path; };
+    struct NameRow {
+        const char* text;
+        bool plain;
+        bool path;
+    };
     const NameRow rows[] = {
-        {"Game", true, true}, {"..GAME", true, true}, {"ソ", true, true}, {"表示", true, true},
-        {"CONSOLE", true, true}, {"LPT", true, true}, {"COM10.DAT", true, true},
-        {"Maker\\Game", false, true}, {"ソ\\表", false, true}, {"Game.", false, false}, {"Maker \\Game", false, false},
-        {"", false, false}, {".", false, false}, {" ", false, false}, {". .", false, false}, {"..", false, false},
-        {"\\", false, false}, {".\\", false, false}, {"/", false, false}, {"\\Game", false, false},
-        {"Game\\", false, false}, {"Maker\\\\Game", false, false}, {"..\\Mine", false, false},
-        {"Maker/Game", false, false}, {"C:Game", false, false}, {"Ga*me", false, false}, {"Game?", false, false},
-        {"a|b", false, false}, {"NUL", false, false}, {"nul.txt", false, false}, {"Con ", false, false},
-        {"LPT1.", false, false}, {"AUX .DAT", false, false}, {"com9", false, false}, {"Maker\\CON", false, false},
+        {"Game", true, true},
+        {"..GAME", true, true},
+        {"ソ", true, true},
+        {"表示", true, true},
+        {"CONSOLE", true, true},
+        {"LPT", true, true},
+        {"COM10.DAT", true, true},
+        {"Maker\\Game", false, true},
+        {"ソ\\表", false, true},
+        {"Game.", false, false},
+        {"Maker \\Game", false, false},
+        {"", false, false},
+        {".", false, false},
+        {" ", false, false},
+        {". .", false, false},
+        {"..", false, false},
+        {"\\", false, false},
+        {".\\", false, false},
+        {"/", false, false},
+        {"\\Game", false, false},
+        {"Game\\", false, false},
+        {"Maker\\\\Game", false, false},
+        {"..\\Mine", false, false},
+        {"Maker/Game", false, false},
+        {"C:Game", false, false},
+        {"Ga*me", false, false},
+        {"Game?", false, false},
+        {"a|b", false, false},
+        {"NUL", false, false},
+        {"nul.txt", false, false},
+        {"Con ", false, false},
+        {"LPT1.", false, false},
+        {"AUX .DAT", false, false},
+        {"com9", false, false},
+        {"Maker\\CON", false, false},
     };
     for (const NameRow& row : rows) {
         EXPECT_EQ(isPlainName(row.text), row.plain) << readable(row.text);

@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include "uninstall/uninstall.h"
 
 #include <shlobj.h>
 
@@ -8,7 +8,8 @@
 
 #include "install/shortcuts.h"
 #include "tests/launcherfixture.h"
-#include "uninstall/uninstall.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -27,28 +28,26 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
     // show; answer: to the save-file question; survivors: what of the installed copy is left, by the names below;
     // boxes: the captions of the boxes shown ("?": a question, no by default).
     struct Case {
-        const char* linkFolder; Change change; int button, answer;
-        bool recordKept, runMode; const char* survivors; const char* boxes;
+        const char* linkFolder;
+        Change change;
+        int button, answer;
+        bool recordKept, runMode;
+        const char* survivors;
+        const char* boxes;
     };
     const char* const kept = "links link save00 save99 folder";  // the shortcut folder stays
-    for (const Case& c : {Case{"-", unlisted, IDCANCEL, 0, true, true,
-                               "game sub links link other save00 save99 notes folder", ""},
-                          Case{"-", none, IDOK, IDYES, false, false, "", " 確認? サンプル"},
-                          Case{"-", unlisted, IDOK, IDYES, false, false, "links other notes folder",
-                               " 確認? お知らせ サンプル"},
-                          Case{"-", linkSubfolder, IDOK, IDNO, false, false, "links save00 save99 folder",
-                               " 確認? サンプル"},
-                          Case{"NoData", none, IDOK, IDNO, false, false, kept, " 確認? サンプル"},
-                          Case{"", none, IDOK, IDNO, false, false, kept, " 確認? サンプル"},
-                          Case{"..", none, IDOK, IDNO, false, false, kept, " 確認? サンプル"},
-                          Case{"-", recordDeleted, 0, 0, false, false,
-                               "game sub links link save00 save99 folder", " SETUP"},
-                          Case{"-", unsafeNow, 0, 0, true, false, "game sub links link save00 save99 folder",
-                               " SETUP 注意"},
-                          Case{"-", recordLinked, 0, 0, true, false, "game sub links link save00 save99 folder",
-                               " SETUP 注意"},
-                          Case{"-", subfolderLinked, IDOK, IDYES, false, false, "sub folder",
-                               " 確認? お知らせ サンプル"}}) {
+    for (const Case& c :
+         {Case{"-", unlisted, IDCANCEL, 0, true, true, "game sub links link other save00 save99 notes folder", ""},
+          Case{"-", none, IDOK, IDYES, false, false, "", " 確認? サンプル"},
+          Case{"-", unlisted, IDOK, IDYES, false, false, "links other notes folder", " 確認? お知らせ サンプル"},
+          Case{"-", linkSubfolder, IDOK, IDNO, false, false, "links save00 save99 folder", " 確認? サンプル"},
+          Case{"NoData", none, IDOK, IDNO, false, false, kept, " 確認? サンプル"},
+          Case{"", none, IDOK, IDNO, false, false, kept, " 確認? サンプル"},
+          Case{"..", none, IDOK, IDNO, false, false, kept, " 確認? サンプル"},
+          Case{"-", recordDeleted, 0, 0, false, false, "game sub links link save00 save99 folder", " SETUP"},
+          Case{"-", unsafeNow, 0, 0, true, false, "game sub links link save00 save99 folder", " SETUP 注意"},
+          Case{"-", recordLinked, 0, 0, true, false, "game sub links link save00 save99 folder", " SETUP 注意"},
+          Case{"-", subfolderLinked, IDOK, IDYES, false, false, "sub folder", " 確認? お知らせ サンプル"}}) {
         // An installed copy by hand: a listed file, a subfolder that a reset marker closes (the file listed in it
         // already gone), entries reaching outside, save files, and the shortcut folder with group 00's link.
         writeGame({"SHORTCATDIR_00=" + key.name(), "SHORTCATNAME_00=ゲーム", "SHORTCATFILE_00=GAME.EXE",
@@ -59,20 +58,24 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
         // Folders end in "\". "other" is another program's file in the shortcut folder and "notes" a file the
         // copy list does not name: both stay only with the change "unlisted".
         const std::vector<std::pair<const char*, std::string>> layout = {
-            {"game", folder + "\\GAME.EXE"}, {"sub", folder + "\\B\\"}, {"links", links + "\\"},
-            {"link", links + "\\ゲーム.lnk"}, {"other", links + "\\OTHER.TXT"}, {"save00", folder + "\\SAVE00.DAT"},
+            {"game", folder + "\\GAME.EXE"},     {"sub", folder + "\\B\\"},         {"links", links + "\\"},
+            {"link", links + "\\ゲーム.lnk"},    {"other", links + "\\OTHER.TXT"},  {"save00", folder + "\\SAVE00.DAT"},
             {"save99", folder + "\\SAVE99.DAT"}, {"notes", folder + "\\NOTES.TXT"}, {"folder", folder + "\\"}};
         // Where the outward entries point, and where a refused SHORTCATDIR would: each must survive.
-        const std::vector<std::string> decoys = {links + ".TXT", links + "\\..\\..\\" + key.name() + ".TXT",
-                                                 disc->path("DECOY.TXT"), disc->path("DECOYDIR\\"),
-                                                 disc->path("ELSEWHERE\\"), disc->path("ELSEWHERE\\B.WAV")};
+        const std::vector<std::string> decoys = {links + ".TXT",
+                                                 links + "\\..\\..\\" + key.name() + ".TXT",
+                                                 disc->path("DECOY.TXT"),
+                                                 disc->path("DECOYDIR\\"),
+                                                 disc->path("ELSEWHERE\\"),
+                                                 disc->path("ELSEWHERE\\B.WAV")};
         std::vector<std::string> paths = decoys;
         for (const auto& named : layout) paths.push_back(named.second);
         for (const std::string& path : paths)
-            ASSERT_TRUE(exists(path) || (path.back() == '\\' ? CreateDirectoryA(path.c_str(), nullptr)
-                                                              : CopyFileA(disc->setupFilePath().c_str(), path.c_str(), TRUE)));
-        if (c.change != unlisted) for (const std::string& unlisted : {layout[4].second, layout[7].second})
-            DeleteFileA(unlisted.c_str());
+            ASSERT_TRUE(exists(path) ||
+                        (path.back() == '\\' ? CreateDirectoryA(path.c_str(), nullptr)
+                                             : CopyFileA(disc->setupFilePath().c_str(), path.c_str(), TRUE)));
+        if (c.change != unlisted)
+            for (const std::string& unlisted : {layout[4].second, layout[7].second}) DeleteFileA(unlisted.c_str());
         if (c.change == linkSubfolder) CreateDirectoryA((links + "\\SUB").c_str(), nullptr);
         std::optional<UnixLink> link;  // goes before the disc
         if (c.change == subfolderLinked) {
@@ -90,10 +93,11 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
             if (c.change == recordLinked) record(disc->path("LINKED"));
             DialogDriver::press(dialog, IDC_INSTALL_UNINSTALL);
         });
-        if (c.button != 0) driver.when(IDC_UNINSTALL_FOLDER, [&](HWND dialog) {
-            EXPECT_EQ(DialogDriver::focusedControl(dialog), IDCANCEL);  // Enter must not uninstall
-            DialogDriver::press(dialog, c.button);
-        });
+        if (c.button != 0)
+            driver.when(IDC_UNINSTALL_FOLDER, [&](HWND dialog) {
+                EXPECT_EQ(DialogDriver::focusedControl(dialog), IDCANCEL);  // Enter must not uninstall
+                DialogDriver::press(dialog, c.button);
+            });
         driver.when(IDC_STATUS, [](HWND dialog) { DialogDriver::press(dialog, IDCANCEL); });
         runDialog();
         const std::string context = std::string(c.linkFolder) + " change " + std::to_string(c.change);
@@ -106,7 +110,8 @@ TEST_F(UninstallTest, FromTheLauncherRemovesWhatTheInstallMadeAndNothingElse) {
         for (const std::string& decoy : decoys) EXPECT_TRUE(exists(decoy)) << decoy << " " << context;
         const std::vector<RecordedMessageBox> shown = boxes.shown();
         for (size_t i = before; i < shown.size(); ++i)
-            captions += " " + shown[i].caption + (shown[i].flags == (MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ? "?" : "");
+            captions +=
+                " " + shown[i].caption + (shown[i].flags == (MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ? "?" : "");
         EXPECT_EQ(captions, c.boxes) << context;
         for (const std::string& decoy : {decoys[0], decoys[1]}) DeleteFileA(decoy.c_str());
         removeFolderTree(links);
@@ -128,11 +133,16 @@ TEST_F(UninstallTest, RefusedShortcutGroupsTouchNothingInProgramsAndTheNextGroup
     // 01 names, a link named as group 02's in its own folder.
     const std::string other = std::string(programs) + "\\" + name + "B";
     CreateDirectoryA(other.c_str(), nullptr);
-    const struct { std::string folder, link, decoy; } cases[] = {
-        {".", name, links + ".lnk"}, {"\\", name, links + ".lnk"}, {".\\", name, links + ".lnk"},
-        {"/", name, links + ".lnk"}, {"", name, links + ".lnk"}, {name, "..\\" + name, links + ".lnk"},
-        {startup, name, std::string(programs) + "\\" + startup + "\\" + name + ".lnk"},
-        {name + "B", name, other + "\\Next.lnk"}};
+    const struct {
+        std::string folder, link, decoy;
+    } cases[] = {{".", name, links + ".lnk"},
+                 {"\\", name, links + ".lnk"},
+                 {".\\", name, links + ".lnk"},
+                 {"/", name, links + ".lnk"},
+                 {"", name, links + ".lnk"},
+                 {name, "..\\" + name, links + ".lnk"},
+                 {startup, name, std::string(programs) + "\\" + startup + "\\" + name + ".lnk"},
+                 {name + "B", name, other + "\\Next.lnk"}};
     for (const auto& c : cases) {
         writeGame({"SHORTCATDIR_00=" + c.folder, "SHORTCATNAME_00=" + c.link, "SHORTCATFILE_00=GAME.EXE",
                    "SHORTCATDIR_01=" + c.folder, "SHORTCATNAME_01=" + c.link, "SHORTCATFILE_01=GAME.EXE",

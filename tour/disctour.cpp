@@ -19,6 +19,7 @@
 // and what was on screen, leaves failed-<step>.png in UNIXDIR or
 // $SETUP_TEST_SHOTS and exits with 1.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -27,8 +28,8 @@
 #include <map>
 #include <string>
 
-#include "setupdata/programstate.h"
 #include "res/resource.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "tour/driver.h"
 
@@ -194,7 +195,8 @@ std::string install(const std::string& discFolder) {
                folder.compare(folder.size() - defaultDir.size() - 1, std::string::npos, "\\" + defaultDir) == 0,
            "install folder \"" + folder + "\" for DEFAULT_DIR \"" + defaultDir + "\"");
     const ULONGLONG required = layoutBelow(discFolder, folder).bytes >> 20;
-    const std::string space = controlText(folderDialog, IDC_SPACE), tail = "必要容量  " + std::to_string(required) + " [MB]";
+    const std::string space = controlText(folderDialog, IDC_SPACE),
+                      tail = "必要容量  " + std::to_string(required) + " [MB]";
     expect(space.size() > tail.size() && space.compare(space.size() - tail.size(), tail.size(), tail) == 0,
            "space line \"" + space + "\" for " + std::to_string(required) + " MB listed");
     screen("folder-dialog");
@@ -219,7 +221,8 @@ std::string install(const std::string& discFolder) {
     // saying why the install stopped does so at once. Polled gently: the copy
     // shares the window server with this driver.
     const auto copying = [](HWND w) { return isLauncher(w) || title(w) == kProgressTitle || title(w) == kFolderTitle; };
-    while ((box = await("completion box", [&](HWND w) { return !copying(w); }, kInstallTimeoutMs, 50)) != nullptr &&
+    while ((box = await(
+                "completion box", [&](HWND w) { return !copying(w); }, kInstallTimeoutMs, 50)) != nullptr &&
            !isBox(box, kInstalledText)) {
         expect(isBox(box, kDirectSoundText), "the install stopped at" + describe(box));
         LARGE_INTEGER asked, answered;
@@ -241,7 +244,8 @@ std::string install(const std::string& discFolder) {
            "the launcher is not in run/uninstall mode");
     LSTATUS status = ERROR_SUCCESS;
     const std::string recorded = recordedFolder(recordKey, &status);
-    expect(recorded == folder, "the record " + recordKey + " holds \"" + recorded + "\" (" + std::to_string(status) + ")");
+    expect(recorded == folder,
+           "the record " + recordKey + " holds \"" + recorded + "\" (" + std::to_string(status) + ")");
     Layout layout = layoutBelow(discFolder, folder);
     unsigned seen = 0;
     compareTree(folder, layout, seen);
@@ -249,8 +253,8 @@ std::string install(const std::string& discFolder) {
                                               std::to_string(layout.entries.size()) + " files and folders listed");
     screen("launcher-run-uninstall");
     std::printf("install: %.2f s from the start button to the completion box, %u files and folders, %.1f MiB\n",
-                static_cast<double>(finished.QuadPart - pressed.QuadPart) / frequency.QuadPart - questionSeconds,
-                seen, layout.bytes / 1048576.0);
+                static_cast<double>(finished.QuadPart - pressed.QuadPart) / frequency.QuadPart - questionSeconds, seen,
+                layout.bytes / 1048576.0);
     std::fflush(stdout);
     return folder;
 }

@@ -2,11 +2,11 @@
 
 #include <shlobj.h>
 
-#include "setupdata/programstate.h"
 #include "res/messages.h"
 #include "res/resource.h"
 #include "setupdata/installrecord.h"
 #include "setupdata/pathrules.h"
+#include "setupdata/programstate.h"
 #include "setupdata/setupfile.h"
 #include "setupdata/shortcutpaths.h"
 #include "setupdata/text.h"
@@ -62,7 +62,7 @@ void removeShortcutFolder() {
     removal.programsFolder = programs;
     removal.folderName = name;
     if (!joinText(removal.folder, {programs, "\\", name}) || isStartupFolder(removal.folder)) return;
-    (void)walkShortcutList(removeGroupLink, &removal);  // the visitor never stops it
+    (void)walkShortcutList(removeGroupLink, &removal);                          // the visitor never stops it
     if (followsNoLink(removal.folder)) (void)RemoveDirectoryA(removal.folder);  // goes only when now empty
 }
 

@@ -2,12 +2,12 @@
 // entries the program calls, built from our own sources. It reports the
 // installed runtime's version, which every Windows since 98 records, and runs
 // DXSETUP.EXE from the source folder when asked.
+#include "install/dsetup.h"
+
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
-
-#include "install/dsetup.h"
 
 namespace {
 
@@ -50,9 +50,9 @@ extern "C" INT WINAPI dsetupGetVersion(DWORD* version, DWORD* revision) {
     HKEY key;
     bool found = false;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        found = RegQueryValueExA(key, "Version", nullptr, &type, reinterpret_cast<BYTE*>(text), &size) ==
-                    ERROR_SUCCESS &&
-                type == REG_SZ && parseVersion(text, parsedVersion, parsedRevision);
+        found =
+            RegQueryValueExA(key, "Version", nullptr, &type, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS &&
+            type == REG_SZ && parseVersion(text, parsedVersion, parsedRevision);
         RegCloseKey(key);
     }
     if (!found) parsedVersion = parsedRevision = 0;

@@ -47,9 +47,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     windowClass.lpfnWndProc = gameWindowProc;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(kGameIcon));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kGameIcon), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hIconSm =
+        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kGameIcon), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                      GetSystemMetrics(SM_CYSMICON), 0));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = kWindowClass;
@@ -59,9 +59,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const DWORD style = WS_OVERLAPPEDWINDOW;
     RECT frame = {0, 0, kClientWidth, kClientHeight};
     AdjustWindowRect(&frame, style, FALSE);
-    HWND window = CreateWindowExA(0, kWindowClass, kTitle, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                                  nullptr);
+    HWND window =
+        CreateWindowExA(0, kWindowClass, kTitle, style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+                        frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) return 1;
 
     // A Japanese face and charset: the default GUI font may have no kana or

@@ -18,6 +18,7 @@
 // UNIXDIR, numbered in order. A failing step prints its name, leaves
 // failed-<step>.png in UNIXDIR or $SETUP_TEST_SHOTS, and exits with 1.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <shlobj.h>
 
@@ -42,11 +43,15 @@ constexpr int kBrowserTree = 0x3741;  // the folder browser's tree view
 std::string gameName = "サンプルアドベンチャー", defaultDir = "SampleAdventure",
             recordKey = "Software\\SampleAdventure", shortcutFolder = "サンプルアドベンチャー", exeName = "GAME.EXE";
 // Each installed file: its source below the its place below the install folder.
-struct InstalledFile { const char *source, *installed; };
-std::vector<InstalledFile> files = {
-    {"DATA\\GAME.EXE", "\\GAME.EXE"},       {"DATA\\GAME.DAT", "\\GAME.DAT"},
-    {"DATA\\OPENING.DAT", "\\OPENING.DAT"}, {"DATA\\README.TXT", "\\README.TXT"},
-    {"DATA\\TRACK01.WAV", "\\BGM\\TRACK01.WAV"}, {"DATA\\TRACK02.WAV", "\\BGM\\TRACK02.WAV"}};
+struct InstalledFile {
+    const char *source, *installed;
+};
+std::vector<InstalledFile> files = {{"DATA\\GAME.EXE", "\\GAME.EXE"},
+                                    {"DATA\\GAME.DAT", "\\GAME.DAT"},
+                                    {"DATA\\OPENING.DAT", "\\OPENING.DAT"},
+                                    {"DATA\\README.TXT", "\\README.TXT"},
+                                    {"DATA\\TRACK01.WAV", "\\BGM\\TRACK01.WAV"},
+                                    {"DATA\\TRACK02.WAV", "\\BGM\\TRACK02.WAV"}};
 
 // The same game whose every name has characters with a backslash byte (0x5C)
 // second: ソ, 表, 能.
@@ -54,8 +59,10 @@ void useJapaneseNames() {
     gameName = defaultDir = shortcutFolder = "能力表ソフト";
     recordKey = "Software\\" + gameName;
     exeName = "能力表.EXE";
-    files = {{"DATA\\能力表.EXE", "\\能力表.EXE"}, {"DATA\\ソフト表.DAT", "\\ソフト表.DAT"},
-             {"DATA\\README.TXT", "\\README.TXT"}, {"DATA\\ソース.DAT", "\\表示\\ソース.DAT"}};
+    files = {{"DATA\\能力表.EXE", "\\能力表.EXE"},
+             {"DATA\\ソフト表.DAT", "\\ソフト表.DAT"},
+             {"DATA\\README.TXT", "\\README.TXT"},
+             {"DATA\\ソース.DAT", "\\表示\\ソース.DAT"}};
 }
 std::string discFolder;  // where SETUP.EXE lies
 
@@ -91,7 +98,9 @@ std::string install(const char* eject, const char* insert) {
     begin("launcher in install mode");
     HWND launcher = waitForDialog(gameName, true);
     expect(controlText(launcher, IDC_STATUS) == gameName + "のインストールを行います", "status text");
-    expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "インストール" && !IsWindowVisible(GetDlgItem(launcher, IDC_RUN)), "buttons");
+    expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "インストール" &&
+               !IsWindowVisible(GetDlgItem(launcher, IDC_RUN)),
+           "buttons");
     shot("launcher-install");
     if (eject != nullptr && insert != nullptr) {
         begin("asked for the disc");
@@ -140,7 +149,8 @@ std::string install(const char* eject, const char* insert) {
     begin("launcher in run/uninstall mode");
     launcher = waitForDialog(gameName, true);
     expect(controlText(launcher, IDC_STATUS) == gameName + "の実行および\r\nアンインストールを行います", "status text");
-    expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "ｱﾝｲﾝｽﾄｰﾙ" && IsWindowVisible(GetDlgItem(launcher, IDC_RUN)), "buttons");
+    expect(controlText(launcher, IDC_INSTALL_UNINSTALL) == "ｱﾝｲﾝｽﾄｰﾙ" && IsWindowVisible(GetDlgItem(launcher, IDC_RUN)),
+           "buttons");
     expect(recordedFolder(recordKey) == folder, "the record holds \"" + recordedFolder(recordKey) + "\"");
     for (const auto& file : files) {
         const std::string copy = folder + file.installed, source = discFolder + "\\" + file.source;
@@ -157,7 +167,8 @@ void uninstall(const std::string& folder) {
     std::ofstream(folder + "\\SAVE00.DAT") << "a saved game";
     click(waitForDialog(gameName, true), IDC_INSTALL_UNINSTALL);
     HWND dialog = waitForDialog("アンインストール");
-    expect(controlText(dialog, IDC_UNINSTALL_FOLDER) == folder, "the dialog shows \"" + controlText(dialog, IDC_UNINSTALL_FOLDER) + "\"");
+    expect(controlText(dialog, IDC_UNINSTALL_FOLDER) == folder,
+           "the dialog shows \"" + controlText(dialog, IDC_UNINSTALL_FOLDER) + "\"");
     shot("uninstall-dialog");
     click(dialog, IDOK);
 

@@ -9,9 +9,9 @@
 
 #include <cstring>
 
-const char* const kDesktopShellSteps[10] = {"CoCreateInstance", "FindWindowSW", "IServiceProvider", "QueryService",
-    "QueryActiveShellView", "GetItemObject", "IShellFolderViewDual", "get_Application", "IShellDispatch2",
-    "ShellExecute"};
+const char* const kDesktopShellSteps[10] = {
+    "CoCreateInstance", "FindWindowSW",         "IServiceProvider", "QueryService",    "QueryActiveShellView",
+    "GetItemObject",    "IShellFolderViewDual", "get_Application",  "IShellDispatch2", "ShellExecute"};
 
 namespace {
 
@@ -39,10 +39,14 @@ struct Object {
 Object windows, desktop, provider, browser, view, background, folderView, application, shell;
 
 HRESULT STDMETHODCALLTYPE queryInterface(Object* self, REFIID iid, void** out) {
-    const struct { Object* from; const IID* iid; Object* to; const char* step; } answers[] = {
-        {&desktop, &IID_IServiceProvider, &provider, "IServiceProvider"},
-        {&background, &IID_IShellFolderViewDual, &folderView, "IShellFolderViewDual"},
-        {&application, &IID_IShellDispatch2, &shell, "IShellDispatch2"}};
+    const struct {
+        Object* from;
+        const IID* iid;
+        Object* to;
+        const char* step;
+    } answers[] = {{&desktop, &IID_IServiceProvider, &provider, "IServiceProvider"},
+                   {&background, &IID_IShellFolderViewDual, &folderView, "IShellFolderViewDual"},
+                   {&application, &IID_IShellDispatch2, &shell, "IShellDispatch2"}};
     for (const auto& answer : answers)
         if (self == answer.from && IsEqualIID(iid, *answer.iid)) return give(answer.step, answer.to, out);
     *out = nullptr;

@@ -1,8 +1,8 @@
 #include "tests/harness/dialogs.h"
 
-#include <gtest/gtest.h>
-
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -62,8 +62,7 @@ DialogDriver::~DialogDriver() {
     }
     // The launcher posts WM_QUIT when it is destroyed.
     MSG message;
-    while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
 }
 
 DialogDriver& DialogDriver::when(int controlId, std::function<void(HWND dialog)> step) {

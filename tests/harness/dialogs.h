@@ -25,7 +25,7 @@ public:
     DialogDriver& when(int controlId, std::function<void(HWND dialog)> step);
 
     static std::string text(HWND dialog, int controlId);  // 0: the dialog's title
-    static int focusedControl(HWND dialog);                // 0 when the focus is elsewhere
+    static int focusedControl(HWND dialog);               // 0 when the focus is elsewhere
     // Posts the button's click to the dialog, as the button itself would.
     static void press(HWND dialog, int controlId);
 

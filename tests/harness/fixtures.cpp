@@ -1,12 +1,13 @@
 #include "tests/harness/fixtures.h"
 
-#include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <new>
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -39,7 +39,7 @@ public:
 
 private:
     std::string folder_, name_;  // name_: SETUP<n>
-    ImportPatch modulePath_;  // GetModuleFileNameA answers <folder>\<name>.EXE
+    ImportPatch modulePath_;     // GetModuleFileNameA answers <folder>\<name>.EXE
 };
 
 // A unique key HKCU\Software\<name>, deleted with all below it at the end.

@@ -1,8 +1,8 @@
 #include "tests/harness/imports.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,8 +22,9 @@ void** findImportSlot(const char* dll, const char* function, WORD ordinal) {
         for (; lookup->u1.AddressOfData != 0; ++lookup, ++slot) {
             const bool byOrdinal = IMAGE_SNAP_BY_ORDINAL(lookup->u1.Ordinal);
             const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + lookup->u1.AddressOfData);
-            if (function == nullptr ? byOrdinal && IMAGE_ORDINAL(lookup->u1.Ordinal) == ordinal
-                                    : !byOrdinal && std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
+            if (function == nullptr
+                    ? byOrdinal && IMAGE_ORDINAL(lookup->u1.Ordinal) == ordinal
+                    : !byOrdinal && std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
                 return reinterpret_cast<void**>(&slot->u1.Function);
         }
     }
@@ -45,7 +46,9 @@ ImportPatch::ImportPatch(const char* dll, const char* function, void* replacemen
     patch(dll, function, 0, replacement);
 }
 
-ImportPatch::ImportPatch(const char* dll, WORD ordinal, void* replacement) { patch(dll, nullptr, ordinal, replacement); }
+ImportPatch::ImportPatch(const char* dll, WORD ordinal, void* replacement) {
+    patch(dll, nullptr, ordinal, replacement);
+}
 
 void ImportPatch::patch(const char* dll, const char* function, WORD ordinal, void* replacement) {
     slot_ = findImportSlot(dll, function, ordinal);

@@ -16,7 +16,9 @@ public:
     ImportPatch& operator=(const ImportPatch&) = delete;
 
     template <class F>
-    F original() const { return reinterpret_cast<F>(original_); }
+    F original() const {
+        return reinterpret_cast<F>(original_);
+    }
 
 private:
     void patch(const char* dll, const char* function, WORD ordinal, void* replacement);

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
+
+#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     // Every text the program shows and the tests expect is code page 932.

@@ -1,9 +1,9 @@
 #include "tests/harness/messagebox.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdio>
+
+#include <gtest/gtest.h>
 
 namespace {
 
