@@ -1,6 +1,8 @@
 // The splash files beside SETUP.EXE: whether SETUP.EXE shows each, and how.
 #include <windows.h>
 
+#include <iterator>
+
 #include "checker/check.h"
 #include "report/disccheck.h"
 #include "setupdata/pathrules.h"
@@ -54,29 +56,21 @@ void checkSplashFiles(Check& check) {
 }
 
 const char* splashProblemText(SplashProblem problem) {
-    switch (problem) {
-    case SplashProblem::none:
-        return "";
-    case SplashProblem::unreadable:
-        return "開けないか、読めません";
-    case SplashProblem::notBitmap:
-        return "BMP ファイルではありません (「BM」で始まるファイルヘッダがありません)";
-    case SplashProblem::sizeField:
-        return "ファイルヘッダのサイズ欄がファイルの大きさと合いません";
-    case SplashProblem::infoHeader:
-        return "情報ヘッダが 40 バイトの BITMAPINFOHEADER (1 プレーン) ではありません。40 バイトのヘッダで書くには、"
-               "ImageMagick なら出力名に BMP3: を付け (convert 元の画像 BMP3:SETUP0.BMP)、GIMP なら BMP "
-               "でエクスポートして"
-               "色空間の情報を書かない設定 (Do not write color space information。GIMP 3 では Write color space "
-               "information をオフ) にします";
-    case SplashProblem::notBottomUp:
-        return "幅と高さが正ではありません (下から上へ並ぶ行が必要です)";
-    case SplashProblem::compressed:
-        return "圧縮されています (無圧縮 BI_RGB のみ表示します)";
-    case SplashProblem::colourFormat:
-        return "16、24、32 ビットのいずれでもないか、カラーテーブルがあります。24 ビットで保存し直してください";
-    case SplashProblem::truncated:
-        return "画素データがファイルに収まっていません";
-    }
-    return "";
+    // In the order of SplashProblem.
+    static constexpr const char* kTexts[] = {
+        "",
+        "開けないか、読めません",
+        "BMP ファイルではありません (「BM」で始まるファイルヘッダがありません)",
+        "ファイルヘッダのサイズ欄がファイルの大きさと合いません",
+        "情報ヘッダが 40 バイトの BITMAPINFOHEADER (1 プレーン) ではありません。40 バイトのヘッダで書くには、"
+        "ImageMagick なら出力名に BMP3: を付け (convert 元の画像 BMP3:SETUP0.BMP)、"
+        "GIMP なら BMP でエクスポートして色空間の情報を書かない設定 "
+        "(Do not write color space information。GIMP 3 では Write color space information をオフ) にします",
+        "幅と高さが正ではありません (下から上へ並ぶ行が必要です)",
+        "圧縮されています (無圧縮 BI_RGB のみ表示します)",
+        "16、24、32 ビットのいずれでもないか、カラーテーブルがあります。24 ビットで保存し直してください",
+        "画素データがファイルに収まっていません",
+    };
+    static_assert(std::size(kTexts) == static_cast<size_t>(SplashProblem::truncated) + 1, "a text for each problem");
+    return kTexts[static_cast<size_t>(problem)];
 }

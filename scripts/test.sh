@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, checks the sources' layout,
-# builds both targets, checks the
-# shipped SETUP.EXE and runs every test under Wine twice: the shipped i686
-# build under 32-bit Wine, then the x86_64 build under 64-bit Wine, each in a
-# prefix of its own with its own disc in the CD-ROM drive. Arguments go to
-# ctest (for example -R Launcher).
+# builds both targets, checks the shipped SETUP.EXE and runs every test under
+# Wine twice: the shipped i686 build under 32-bit Wine, then the x86_64 build
+# under 64-bit Wine, each in a prefix of its own with its own disc in the
+# CD-ROM drive. Arguments go to ctest (for example -R Launcher).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
