@@ -150,6 +150,8 @@ Made runMaker(const std::wstring& arguments) {
         GetExitCodeProcess(process.hProcess, &made.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+    } else {
+        ADD_FAILURE() << "SETUPMK did not start: error " << GetLastError();
     }
     CloseHandle(report);
     made.json = readFileW(out);
