@@ -6,6 +6,7 @@
 #include <string>
 
 #include "checker/check.h"
+#include "report/console.h"
 #include "report/peimage.h"
 #include "setupdata/setupnames.h"
 #include "setupdata/text.h"
@@ -23,11 +24,6 @@ bool readAutorunValue(const wchar_t* path, const wchar_t* key, wchar_t (&value)[
     constexpr wchar_t kMissing[] = L"\x1";
     GetPrivateProfileStringW(L"autorun", key, kMissing, value, static_cast<DWORD>(N), path);
     return lstrcmpW(value, kMissing) != 0;
-}
-
-// value in code page 932 for a finding, "?" for what it lacks.
-void shownValue(const wchar_t* value, char (&shown)[kPathSize]) {
-    if (WideCharToMultiByte(kTextCodePage, 0, value, -1, shown, kPathSize, "?", nullptr) == 0) copyTextCut(shown, "?");
 }
 
 }  // namespace
@@ -74,7 +70,7 @@ void checkAutorun(Check& check) {
     } else {
         const wchar_t* name = value + (value[0] == L'\\' ? 1 : value[0] == L'.' && value[1] == L'\\' ? 2 : 0);
         if (lstrcmpiW(name, kSetupProgramNameW.text) != 0) {
-            shownValue(value, shown);
+            toShownText(value, shown);
             error(check, "autorun-open", kAutorunFileName,
                   {"open= は「", shown, "」です。自動再生でこのディスクの SETUP.EXE (引数なし) が起動されません"});
         }
@@ -84,11 +80,11 @@ void checkAutorun(Check& check) {
         wchar_t* comma = std::wcsrchr(value, L',');
         const UINT index = comma != nullptr ? static_cast<UINT>(std::wcstoul(comma + 1, nullptr, 10)) : 0;
         if (comma != nullptr) *comma = L'\0';
+        wchar_t discFolder[kPathSize];
         wchar_t iconPath[kPathSize];
-        const int folderLength = MultiByteToWideChar(kTextCodePage, 0, check.programFolder, -1, iconPath, kPathSize);
-        const bool fits = folderLength > 0 && folderLength - 1 + lstrlenW(value) < static_cast<int>(kPathSize);
-        if (fits) lstrcatW(iconPath, value + (value[0] == L'\\' ? 1 : 0));
-        shownValue(value, shown);
+        const bool fits = MultiByteToWideChar(kTextCodePage, 0, check.programFolder, -1, discFolder, kPathSize) > 0 &&
+                          joinText(iconPath, {discFolder, value + (value[0] == L'\\' ? 1 : 0)});
+        toShownText(value, shown);
         if (!fits || GetFileAttributesW(iconPath) == INVALID_FILE_ATTRIBUTES) {
             warning(check, "autorun-icon", kAutorunFileName,
                     {"icon= の ", shown, " がディスクにありません。ドライブは既定のアイコンで表示されます"});

@@ -153,11 +153,7 @@ void linkTarget(const wchar_t* root, const wchar_t* relativePath, char (&shown)[
     // Without the "\\?\" in front, as a user writes it.
     const wchar_t* shownTarget = std::wcsncmp(target, L"\\\\?\\", 4) == 0 ? target + 4 : target;
     if (shownTarget[0] == L'\0') shownTarget = L"?";
-    // Without best-fit look-alikes: a character the code page lacks shows as "?".
-    if (WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, shownTarget, -1, shown, kPathSize, "?", nullptr) ==
-        0) {
-        copyText(shown, "?");
-    }
+    toShownText(shownTarget, shown);
 }
 
 bool isFolderW(const wchar_t* path) {

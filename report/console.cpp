@@ -137,6 +137,12 @@ bool toAnsiText(const wchar_t* text, char* converted, int size) {
     return true;
 }
 
+void toShownText(const wchar_t* text, char* shown, int size) {
+    if (WideCharToMultiByte(kTextCodePage, WC_NO_BEST_FIT_CHARS, text, -1, shown, size, "?", nullptr) == 0) {
+        copyTextCut(shown, static_cast<size_t>(size), "?");
+    }
+}
+
 void printUsage(const Report& report, const char* usage, bool wrongCommandLine) {
     Report out = report;
     out.json = false;

@@ -42,6 +42,14 @@ bool toAnsiText(const wchar_t* text, char (&converted)[N]) {
     return toAnsiText(text, converted, N);
 }
 
+// text in code page 932 for a finding's words: a character the code page
+// lacks becomes "?", never a similar one; "?" alone when it does not fit.
+void toShownText(const wchar_t* text, char* shown, int size);
+template <int N>
+void toShownText(const wchar_t* text, char (&shown)[N]) {
+    toShownText(text, shown, N);
+}
+
 // The usage text (code page 932): to standard error after a wrong command line.
 void printUsage(const Report& report, const char* usage, bool wrongCommandLine);
 
