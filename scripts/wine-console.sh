@@ -3,8 +3,8 @@
 # gives back its report in UTF-8 and its exit code.
 #
 #   windows_path PATH                 the Windows form (Z:\...) of a Linux path
-#   build_only TARGET NAME...         builds only these build targets in build/TARGET
-#                                     (x86_64 or i686), its output shown only when it fails
+#   build_only TARGET NAME...         scripts/build.sh TARGET NAME..., its output
+#                                     shown only when it fails
 #   run_console_tool JSON EXE ARGS... runs EXE; JSON 1 when the report is JSON
 #                                     (already UTF-8), else text in code page 932
 
@@ -18,21 +18,15 @@ windows_path() {
 }
 
 build_only() {
-    local target=$1 dir="$root/build/$1" log
-    shift
+    local log
     log=$(mktemp)
-    # A build folder not yet configured is configured without the tests, which
-    # scripts/build.sh adds when it runs.
-    if { [ -f "$dir/build.ninja" ] ||
-         cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSETUP_TESTS=OFF \
-               -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$target-w64-mingw32.cmake"; } >"$log" 2>&1 &&
-       cmake --build "$dir" --target "$@" >>"$log" 2>&1; then
+    if "$root/scripts/build.sh" "$@" >"$log" 2>&1; then
         rm -f "$log"
         return 0
     fi
     cat "$log" >&2
     rm -f "$log"
-    echo "the build of $* in build/$target failed" >&2
+    echo "the build of ${*:2} in build/$1 failed" >&2
     return 1
 }
 
